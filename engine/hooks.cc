@@ -1,0 +1,19 @@
+#include "engine/hooks.h"
+
+namespace sv {
+
+ExpressionHooks& ExprHooks() {
+  static ExpressionHooks hooks;
+  return hooks;
+}
+
+IndexHooks& IdxHooks() {
+  static IndexHooks hooks;
+  return hooks;
+}
+
+void InstallModuleHooks() {
+  // The expression and index modules add their installers here.
+}
+
+}  // namespace sv
