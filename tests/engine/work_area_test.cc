@@ -548,11 +548,13 @@ TEST_F(WorkAreaTest, RecordsOfCompletedAppendsSurviveAKill) {
       }
     }
     close(fds[1]);
-    usleep(1000 + rng() % 30000);
+    int32_t last = 0, got;
+    // The kill comes at a random moment once appending has begun.
+    ASSERT_EQ(read(fds[0], &last, sizeof last), static_cast<ssize_t>(sizeof last));
+    usleep(rng() % 30000);
     kill(pid, SIGKILL);
     int status = 0;
     waitpid(pid, &status, 0);
-    int32_t last = 0, got;
     while (read(fds[0], &got, sizeof got) == sizeof got) last = got;
     close(fds[0]);
     ASSERT_GT(last, 0);
