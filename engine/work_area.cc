@@ -10,7 +10,9 @@
 #include "engine/engine_state.h"
 #include "engine/error.h"
 #include "engine/hooks.h"
+#include "support/numbers.h"
 #include "support/sysfile.h"
+#include "support/text.h"
 
 namespace sv {
 namespace {
@@ -51,12 +53,6 @@ std::string UpperAscii(std::string_view s) {
   return out;
 }
 
-std::string TrimSpaces(std::string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return std::string(s.substr(b, e - b));
-}
 
 // Deletes every occurrence of an option word (" EXCLUSIVE") that is not
 // followed by a letter, digit, '\' or '_'.
@@ -93,7 +89,7 @@ std::string BaseNameUpper(const std::string& path) {
 
 // The engine's full form of a table name: upper case, full path, extension.
 std::string TableNameOf(std::string_view name) {
-  return WithDefaultExtension(FullPathOf(UpperAscii(TrimSpaces(name))));
+  return WithDefaultExtension(FullPathOf(UpperAscii(TrimText(name))));
 }
 
 void CloseArea(int n) {
@@ -192,14 +188,14 @@ bool Select(int n) {
 bool Use(std::string_view command) {
   ClearLastError();
   CloseArea(g_current);
-  std::string text = TrimSpaces(command);
+  std::string text = TrimText(command);
   if (text.empty()) return true;
   text = UpperAscii(text) + " ";
   RemoveOptionWord(" EXCLUSIVE", text);
   std::string alias;
   size_t alias_pos = text.find(" ALIAS ");
   if (alias_pos != std::string::npos) {
-    std::string rest = TrimSpaces(text.substr(alias_pos + 7));
+    std::string rest = TrimText(text.substr(alias_pos + 7));
     alias = rest.substr(0, std::min(rest.find(' '), rest.size()));
     if (alias.size() > 64) alias.resize(64);
     text.resize(alias_pos);
@@ -529,10 +525,6 @@ void FormatNumber(double v, int width, int decimals, std::string& out) {
 
 bool IsNumeric(char t) { return t == 'N' || t == 'F'; }
 
-// Reads a number typed as text: blanks, a sign, digits and the decimal
-// separator of the locale setting.
-double ReadNumberText(std::string_view text, bool whole);
-
 // One mapped field from the source's value buffer into the target's.
 void ConvertField(const WorkArea& src, int sn, WorkArea& dst, int dn) {
   const DbfFieldDef& s = src.field(sn);
@@ -566,7 +558,8 @@ void ConvertField(const WorkArea& src, int sn, WorkArea& dst, int dn) {
     }
   } else if (IsNumeric(dt)) {
     if (st == 'C') {
-      fv::SetNumber(dst, dn, ReadNumberText(fv::Text(src, sn), d.decimals == 0));
+      std::string text(fv::Text(src, sn));
+      fv::SetNumber(dst, dn, d.decimals > 0 ? TextToFloat(text) : TextToLong(text));
     } else if (IsNumeric(st)) {
       fv::SetNumber(dst, dn, fv::Number(src, sn));
     }
@@ -671,38 +664,6 @@ void AppendFrom(std::string_view file_name) {
   SetLastErrorCode(first_error);
 }
 
-namespace {
-
-double ReadNumberText(std::string_view text, bool whole) {
-  // Lenient reading: what the number routines accept, with the engine's
-  // decimal separator; the rest of the text is ignored.
-  std::string s;
-  bool seen_digit = false, seen_point = false, seen_sign = false;
-  for (char c : text) {
-    if (!seen_digit && !seen_sign && !seen_point && (c == ' ' || c == '+')) continue;
-    if (!seen_digit && !seen_sign && !seen_point && c == '-') {
-      seen_sign = true;
-      s += '-';
-      continue;
-    }
-    if (c >= '0' && c <= '9') {
-      seen_digit = true;
-      s += c;
-    } else if (!seen_point && !whole && (c == '.' || c == ',')) {
-      seen_point = true;
-      s += '.';
-    } else if (c == ',' || c == '.') {
-      if (whole) break;
-      continue;
-    } else {
-      break;
-    }
-  }
-  if (!seen_digit) return 0;
-  return std::strtod(s.c_str(), nullptr);
-}
-
-}  // namespace
 
 bool FLock() {
   WorkArea* a = Require("FLock");
