@@ -23,6 +23,25 @@ double Linearise(double component) {
   return v * 100.0;
 }
 
+// Blanks, at most four digits, blanks: the text of an N(3,0) field as the
+// table layer writes it. TextToFloat and TextToSmallInt both read it as the
+// plain number, whatever the separator setting, so it needs no texts built.
+bool PlainComponent(std::string_view text, int* value) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  int v = 0;
+  size_t digits = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+    v = v * 10 + (text[i] - '0');
+  }
+  if (digits > 4) return false;
+  for (; i < text.size(); ++i) {
+    if (text[i] != ' ') return false;
+  }
+  *value = v;
+  return true;
+}
+
 double LabCurve(double t) {
   if (t <= 0.008856) return 7.787 * t + 0.13793103448275862;
   return Power(t, 0.3333);
@@ -61,12 +80,34 @@ int MatchValue(double difference) {
   // The number texts read "NAN" and "INF" as 0, a perfect match; a colour
   // that cannot be measured is as far away as the field allows instead.
   if (!std::isfinite(difference)) return std::numeric_limits<int16_t>::max();
+  if (difference < 0) return MatchValueByText(difference);
+  // The scan runs this for every thread of every line, and the texts cost
+  // most of a request. For d >= 0 the text rounds half up on an 18-digit
+  // expansion, finer than any double's spacing, so it never moves a value
+  // across a half; reading it back clamps to 16 bits.
+  if (difference >= std::numeric_limits<int16_t>::max()) {
+    return std::numeric_limits<int16_t>::max();
+  }
+  const double whole = std::floor(difference);
+  return static_cast<int>(whole) + (difference - whole >= 0.5 ? 1 : 0);
+}
+
+int MatchValueByText(double difference) {
   return TextToSmallInt(FloatToTextWidth(3, 0, difference));
 }
 
 ThreadColour ColourOfFieldTexts(std::string_view red, std::string_view green,
                                 std::string_view blue) {
   ThreadColour c;
+  int r, g, b;
+  if (PlainComponent(red, &r) && PlainComponent(green, &g) && PlainComponent(blue, &b)) {
+    c.red = r;
+    c.green = g;
+    c.blue = b;
+    c.packed = static_cast<int64_t>(r) + 256 * static_cast<int64_t>(g) +
+               65536 * static_cast<int64_t>(b);
+    return c;
+  }
   c.red = TextToFloat(red);
   c.green = TextToFloat(green);
   c.blue = TextToFloat(blue);

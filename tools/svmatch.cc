@@ -58,16 +58,18 @@ constexpr const char kUsage[] =
 
 void PrintUsage(FILE* out) {
   std::fputs(kUsage, out);
-  std::string line = " ";
+  size_t column = 0;
   for (size_t i = 0; i < kPaletteList.size(); ++i) {
-    std::string item = " " + std::string(kPaletteList[i]) + (i + 1 < kPaletteList.size() ? "," : "");
-    if (line.size() + item.size() > 78) {
-      std::fprintf(out, "%s\n", line.c_str());
-      line = " ";
+    const std::string_view entry = kPaletteList[i];
+    const bool last = i + 1 == kPaletteList.size();
+    if (column > 0 && column + 1 + entry.size() + 1 > 78) {
+      std::fputc('\n', out);
+      column = 0;
     }
-    line += item;
+    column += static_cast<size_t>(std::fprintf(out, "%s%.*s%s", column == 0 ? "  " : " ",
+                                               static_cast<int>(entry.size()), entry.data(),
+                                               last ? "\n" : ","));
   }
-  std::fprintf(out, "%s\n", line.c_str());
 }
 
 struct Options {

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iomanip>
 #include <limits>
+#include <vector>
+
+#include "support/locale.h"
+#include "support/numbers.h"
 
 namespace sv {
 namespace {
@@ -90,6 +95,29 @@ TEST(AcceptanceTest, RoundsHalfUpThenComparesWithTheTolerance) {
   }
 }
 
+// MatchValue skips the number texts; it must give what they give.
+TEST(AcceptanceTest, MatchValueAgreesWithTheNumberTexts) {
+  std::vector<double> values = {0.0, 0.5, 1.5, 2.5, 999.5, 1000.0, 32766.5, 32767.0, 32767.49,
+                                32768.0, 1e9, 1e40, -0.0};
+  for (int k = 0; k < 1200; ++k) {
+    const double half = k + 0.5;
+    values.push_back(half);
+    values.push_back(std::nextafter(half, 0.0));
+    values.push_back(std::nextafter(half, 1e9));
+    values.push_back(k + 0.49999999999999);
+  }
+  uint64_t x = 88172645463325252ULL;  // xorshift: fixed values, any platform
+  for (int k = 0; k < 20000; ++k) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    values.push_back(static_cast<double>(x % 200000000) / 100000.0);
+  }
+  for (double d : values) {
+    ASSERT_EQ(MatchValue(d), MatchValueByText(d)) << std::setprecision(20) << d;
+  }
+}
+
 TEST(AcceptanceTest, OnlyTheOwnLineIsAccepted) {
   struct Case {
     const char* company;
@@ -122,6 +150,27 @@ TEST(ComponentsTest, OfMasterFieldTexts) {
   // A damaged record with components beyond a byte must not overflow.
   ThreadColour big = ColourOfFieldTexts("99999", "99999", "99999");
   EXPECT_EQ(big.packed, 32767LL + 256LL * 32767 + 65536LL * 32767);
+}
+
+// Whatever road a text takes, its components are TextToFloat and its packed
+// colour TextToSmallInt of it, under either decimal separator.
+TEST(ComponentsTest, AgreeWithTheNumberRoutines) {
+  const char* texts[] = {" 40", "255", "  0", "", "   ", "0040", "9999", "12345", " 1 2", "+5",
+                         "-5",  "\t40", "4\t", "1.5", "1,5", "abc", "1,234", "$12", "7 ", "1e3"};
+  for (char separator : {'.', ','}) {
+    const char previous = DecimalSeparator();
+    SetDecimalSeparator(separator);
+    for (const char* text : texts) {
+      SCOPED_TRACE(testing::Message() << separator << " [" << text << "]");
+      ThreadColour c = ColourOfFieldTexts(text, "1", "2");
+      EXPECT_EQ(c.red, TextToFloat(text));
+      EXPECT_EQ(c.packed, TextToSmallInt(text) + 256 * 1 + 65536 * 2);
+      ThreadColour d = ColourOfFieldTexts("1", "2", text);
+      EXPECT_EQ(d.blue, TextToFloat(text));
+      EXPECT_EQ(d.packed, 1 + 256 * 2 + 65536LL * TextToSmallInt(text));
+    }
+    SetDecimalSeparator(previous);
+  }
 }
 
 TEST(ComponentsTest, OfPackedColours) {
