@@ -10,7 +10,7 @@
 // arguments.
 #include <algorithm>
 #include <cstdio>
-#include <map>
+#include <set>
 #include <string>
 #include <tuple>
 #include <unistd.h>
@@ -114,7 +114,7 @@ std::string ListOf(const std::vector<std::string>& numbers) {
 // Reads every mapped chart into master records, in map order.
 bool CollectThreads(const Options& o, const std::vector<ChartMapping>& mappings,
                     std::vector<ThreadRecord>* threads) {
-  std::map<std::tuple<std::string, std::string, std::string>, bool> seen;
+  std::set<std::tuple<std::string, std::string, std::string>> seen;
   for (const ChartMapping& m : mappings) {
     ThreadChart chart;
     std::string error;
@@ -133,7 +133,7 @@ bool CollectThreads(const Options& o, const std::vector<ChartMapping>& mappings,
       r.red = c.red;
       r.green = c.green;
       r.blue = c.blue;
-      if (!seen.emplace(std::make_tuple(r.company, r.type, r.color), true).second) {
+      if (!seen.emplace(r.company, r.type, r.color).second) {
         dropped.push_back(r.color);
         continue;
       }
