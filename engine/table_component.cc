@@ -59,6 +59,21 @@ bool IsValidViewFieldChar(char c, bool first) {
 
 const std::vector<TTzODbf*>& TableComponents() { return Registry(); }
 
+bool SplitFieldLine(const std::string& line, DbfFieldSpec& spec) {
+  if (std::count(line.begin(), line.end(), ',') != 3) return false;
+  size_t c1 = line.find(',');
+  size_t c2 = line.find(',', c1 + 1);
+  size_t c3 = line.find(',', c2 + 1);
+  spec.name = TrimText(line.substr(0, c1)).substr(0, 10);
+  std::string type = TrimText(line.substr(c1 + 1, c2 - c1 - 1));
+  spec.type = type.empty() ? ' ' : type[0];
+  // Kept as read: cut to 8 bits, a length of 300 would silently become 44
+  // and escape the corrections.
+  spec.length = TextToSmallInt(TrimText(line.substr(c2 + 1, c3 - c2 - 1)));
+  spec.decimals = TextToSmallInt(TrimText(line.substr(c3 + 1)));
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 // TTzODbf
 
@@ -616,22 +631,15 @@ bool TTzDbf::CreateTableFile() {
     ShowWarning("FieldList.Count is <= 0 trying to create a database");
     return false;
   }
-  auto clean = [](const std::string& s) { return TrimText(s); };
   std::vector<DbfFieldSpec> specs;
   for (const std::string& line : DbfFields) {
-    if (std::count(line.begin(), line.end(), ',') != 3) return false;
-  }
-  for (const std::string& line : DbfFields) {
-    size_t c1 = line.find(',');
-    size_t c2 = line.find(',', c1 + 1);
-    size_t c3 = line.find(',', c2 + 1);
-    std::string name = clean(line.substr(0, c1)).substr(0, 10);
-    std::string type_item = clean(line.substr(c1 + 1, c2 - c1 - 1));
-    char type = type_item.empty() ? ' ' : type_item[0];
-    // Kept as read: cut to 8 bits, a length of 300 would silently become 44
-    // and escape the correction below.
-    int length = TextToSmallInt(clean(line.substr(c2 + 1, c3 - c2 - 1)));
-    int decimals = TextToSmallInt(clean(line.substr(c3 + 1)));
+    DbfFieldSpec written;
+    // Nothing is written until every line has been read.
+    if (!SplitFieldLine(line, written)) return false;
+    const std::string& name = written.name;
+    const char type = written.type;
+    const int length = written.length;
+    const int decimals = written.decimals;
     if (type == 'X') continue;
 
     char new_type = type;
@@ -652,7 +660,7 @@ bool TTzDbf::CreateTableFile() {
       std::snprintf(text, sizeof text,
                     "Invalid field definition for %s: %s,%s,%d,%d. Will use corrected "
                     "definition: %s,%s,%d,%d",
-                    name_.c_str(), name.c_str(), type_item.substr(0, 1).c_str(), length, decimals,
+                    name_.c_str(), name.c_str(), std::string(1, type).c_str(), length, decimals,
                     name.c_str(), std::string(1, new_type).c_str(), new_length, new_decimals);
       ShowWarning(text);
     }

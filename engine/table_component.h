@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/data_source.h"
+#include "engine/dbf_table.h"
 
 namespace sv {
 
@@ -170,6 +171,12 @@ class TTzDbf : public TTzODbf {
   std::string file_name_;
   std::vector<std::string> index_list_;
 };
+
+// One DbfFields line, "name, T, length, decimals", split as the component
+// reads it: each item trimmed, the name cut to 10 characters, the type its
+// first character as written, the numbers read leniently. False when the
+// line does not hold exactly three commas.
+bool SplitFieldLine(const std::string& line, DbfFieldSpec& spec);
 
 // Every table component, from construction to destruction.
 const std::vector<TTzODbf*>& TableComponents();

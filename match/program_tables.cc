@@ -153,6 +153,17 @@ const TableDeclaration* FindTableDeclaration(const std::string& file_name) {
   return nullptr;
 }
 
+std::vector<DbfFieldSpec> FieldSpecsOf(const std::string& file_name) {
+  std::vector<DbfFieldSpec> specs;
+  if (const TableDeclaration* d = FindTableDeclaration(file_name)) {
+    for (const std::string& line : d->fields) {
+      DbfFieldSpec spec;
+      if (SplitFieldLine(line, spec)) specs.push_back(spec);
+    }
+  }
+  return specs;
+}
+
 void DeclareTable(TTzDbf& table, const TableDeclaration& d) {
   table.TableLanguage = tlOem;
   table.HideDeletedRecs = true;

@@ -24,6 +24,14 @@ const std::vector<TableDeclaration>& ProgramTableDeclarations();
 // The declaration of a file name (letter case and folder ignored), or nullptr.
 const TableDeclaration* FindTableDeclaration(const std::string& file_name);
 
+// The shipped tables' file names.
+inline constexpr const char kManthreadFile[] = "mnthread.svx";
+inline constexpr const char kInthreadFile[] = "inthread.svx";
+inline constexpr const char kParamsFile[] = "params.svx";
+
+// The fields of a declared table as CreateDBF takes them.
+std::vector<DbfFieldSpec> FieldSpecsOf(const std::string& file_name);
+
 // Applies a declaration and the settings every table of the program shares:
 // OEM text, deleted records hidden, exclusive use, record-count repair.
 void DeclareTable(TTzDbf& table, const TableDeclaration& declaration);

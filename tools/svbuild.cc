@@ -20,7 +20,7 @@
 #include "engine/engine_state.h"
 #include "engine/error.h"
 #include "match/source_key.h"
-#include "match/table_layouts.h"
+#include "match/program_tables.h"
 #include "match/thread_chart.h"
 #include "support/codepage.h"
 #include "support/text.h"
@@ -152,7 +152,7 @@ bool CollectThreads(const Options& o, const std::vector<ChartMapping>& mappings,
 
 void WriteShippedTables(const std::string& out, const std::vector<ThreadRecord>& threads) {
   const std::string master = out + "/" + std::string(kManthreadFile);
-  WriteTable(master, ManthreadFields(), [&](DbfTable& t, size_t i) {
+  WriteTable(master, FieldSpecsOf(kManthreadFile), [&](DbfTable& t, size_t i) {
     if (i >= threads.size()) return false;
     SetThreadFields(t, threads[i]);
     return true;
@@ -163,7 +163,7 @@ void WriteShippedTables(const std::string& out, const std::vector<ThreadRecord>&
     if (TrimRightText(r.company) == kOwnLineEntry) own.push_back(&r);
   }
   const std::string selection = out + "/" + std::string(kInthreadFile);
-  WriteTable(selection, InthreadFields(), [&](DbfTable& t, size_t i) {
+  WriteTable(selection, FieldSpecsOf(kInthreadFile), [&](DbfTable& t, size_t i) {
     if (i >= own.size()) return false;
     SetThreadFields(t, *own[i]);
     fv::SetBool(t, FieldOf(t, "instash"), false);
@@ -173,7 +173,7 @@ void WriteShippedTables(const std::string& out, const std::vector<ThreadRecord>&
 
   // One record: the tolerance set, everything else blank, 0 or false.
   const std::string params = out + "/" + std::string(kParamsFile);
-  WriteTable(params, ParamsFields(), [&](DbfTable& t, size_t i) {
+  WriteTable(params, FieldSpecsOf(kParamsFile), [&](DbfTable& t, size_t i) {
     if (i > 0) return false;
     fv::SetInt(t, FieldOf(t, "perc_limit"), kShippedTolerance);
     fv::SetInt(t, FieldOf(t, "clearkeep"), 0);

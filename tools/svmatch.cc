@@ -19,7 +19,7 @@
 #include "match/master_scan.h"
 #include "match/palette_list.h"
 #include "match/source_key.h"
-#include "match/table_layouts.h"
+#include "match/program_tables.h"
 #include "support/codepage.h"
 #include "support/numbers.h"
 #include "support/text.h"

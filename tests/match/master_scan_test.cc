@@ -4,7 +4,7 @@
 
 #include "engine/error.h"
 #include "match/source_key.h"
-#include "match/table_layouts.h"
+#include "match/program_tables.h"
 #include "testlib/error_capture.h"
 #include "testlib/temp_dir.h"
 
@@ -25,7 +25,7 @@ class MasterScanTest : public ::testing::Test {
   // Writes the rows into a master table and opens it as the program does.
   void Open(const std::vector<Row>& rows) {
     const std::string path = dir_.File("mnthread.svx");
-    ASSERT_TRUE(CreateDBF(path, ManthreadFields()));
+    ASSERT_TRUE(CreateDBF(path, FieldSpecsOf(kManthreadFile)));
     ASSERT_TRUE(OpenDbf(table_, path, true));
     for (const Row& row : rows) {
       fv::SetDeleted(table_, row.deleted);

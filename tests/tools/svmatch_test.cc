@@ -10,7 +10,7 @@
 
 #include "engine/dbf_table.h"
 #include "match/colour.h"
-#include "match/table_layouts.h"
+#include "match/program_tables.h"
 #include "support/text.h"
 #include "testlib/run_tool.h"
 #include "testlib/temp_dir.h"
@@ -262,7 +262,7 @@ class SvmatchDataTest : public ::testing::Test {
 
 TEST_F(SvmatchDataTest, SettingsOutsideTheToleranceRange) {
   CopyShipped("mnthread.svx");
-  ASSERT_TRUE(CreateDBF(dir_.File("params.svx"), ParamsFields()));
+  ASSERT_TRUE(CreateDBF(dir_.File("params.svx"), FieldSpecsOf(kParamsFile)));
   DbfTable params;
   ASSERT_TRUE(OpenDbf(params, dir_.File("params.svx"), true));
   fv::SetInt(params, 1, 40);
