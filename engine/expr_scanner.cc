@@ -1,5 +1,6 @@
 #include "engine/expr_scanner.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "engine/engine_state.h"
