@@ -185,8 +185,17 @@ class Machine {
   // its arguments were taken off. Room for a whole value is always there.
   char* Out() { return e_.pool.get() + e_.pool_pos; }
 
-  const DbfTable* TableOf(int area) const {
-    WorkArea* a = area == 0 ? CurrentArea() : Area(area);
+  // The current area cannot change during a run: looked up once.
+  const DbfTable* TableOf(int area) {
+    if (area == 0) {
+      if (!have_current_) {
+        WorkArea* a = CurrentArea();
+        current_ = a && a->is_open() ? a : nullptr;
+        have_current_ = true;
+      }
+      return current_;
+    }
+    WorkArea* a = Area(area);
     return a && a->is_open() ? a : nullptr;
   }
 
@@ -598,6 +607,8 @@ class Machine {
   StackEntry* stack_;
   int sp_ = 0;
   bool blank_at_eof_;
+  const DbfTable* current_ = nullptr;
+  bool have_current_ = false;
 };
 
 }  // namespace
