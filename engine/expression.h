@@ -19,10 +19,15 @@ CompiledExpr* AssignExpr(std::string_view text);
 // Evaluates on the current record and answers the address of the result: for
 // C and M a zero-terminated text of at most 255 characters, for N and D a
 // double, for L a 32-bit integer (1 true, 0 false). nullptr for nullptr.
+// A division by zero reports code 358, gives 1e250 and the run goes on; a
+// 358 left over from an earlier run is cleared first, so the code after the
+// call speaks of this run. No allocation happens here.
 const void* EvaluateExpr(CompiledExpr* expr);
 
 // Evaluates and gives the value as text (C and M as they are, D as DTOC
-// gives it, L ".T." or ".F.", N right-aligned in the expression's length).
+// gives it, L ".T." or ".F.", N right-aligned in the expression's length
+// with its decimals, wider numbers in full, asterisks after a division by
+// zero). Without an expression: code 357 and an empty text.
 std::string SEvaluate(CompiledExpr* expr);
 
 // Frees everything and clears the caller's reference.
@@ -37,6 +42,12 @@ char ExprType(const CompiledExpr* expr);
 int ExprLength(const CompiledExpr* expr);
 int ExprDecimals(const CompiledExpr* expr);
 const std::string& ExprSource(const CompiledExpr* expr);
+// Characters of the last C or M result of EvaluateExpr (a field read from a
+// damaged file may hold zero bytes, so the terminator alone can fall short).
+size_t ExprResultLength(const CompiledExpr* expr);
+
+// Room for a memo value (256 at start); answers the previous size.
+int SetMemoPoolSize(int size);
 
 // The table component's Evaluate: compile in the current work area, the
 // SEvaluate text, release. Fields of a table at end of file read blank. An
@@ -44,6 +55,8 @@ const std::string& ExprSource(const CompiledExpr* expr);
 std::string EvaluateInCurrentArea(std::string_view text);
 
 // Installs compile, release and the filter test into the engine's hooks.
+// A filter admits the record when its value is true; a filter that is not
+// of type L tests nothing and admits every record.
 void InstallExpressionHooks();
 
 }  // namespace sv
