@@ -56,6 +56,26 @@ double ParseNumber(std::string_view s) {
   return v;
 }
 
+// The common case of a whole-number field: blanks, an optional '-', at most
+// nine digits, blanks. False for anything else, which takes the general road.
+bool ParseBlankPaddedInt(const uint8_t* p, size_t n, int32_t& out) {
+  size_t i = 0;
+  while (i < n && p[i] == ' ') ++i;
+  bool negative = i < n && p[i] == '-';
+  if (negative) ++i;
+  size_t digits = 0;
+  int32_t v = 0;
+  while (i < n && p[i] >= '0' && p[i] <= '9') {
+    if (++digits > 9) return false;
+    v = v * 10 + (p[i] - '0');
+    ++i;
+  }
+  while (i < n && p[i] == ' ') ++i;
+  if (i != n || (negative && digits == 0)) return false;
+  out = negative ? -v : v;
+  return true;
+}
+
 int32_t ToInt32(double v) {
   if (!(v == v)) return 0;
   if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
@@ -578,6 +598,11 @@ void ScatterRecord(DbfTable& t) {
         break;
       case 'N':
       case 'F': {
+        int32_t whole;
+        if (f.decimals == 0 && ParseBlankPaddedInt(p, f.length, whole)) {
+          std::memcpy(v, &whole, sizeof whole);
+          break;
+        }
         double d = ParseNumber(TrimmedField(t, f));
         if (f.decimals > 0) {
           std::memcpy(v, &d, sizeof d);

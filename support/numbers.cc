@@ -67,7 +67,7 @@ std::string FixedDecimal(double magnitude, int decimals) {
   size_t keep = static_cast<size_t>(decimals);
   bool round_up = fraction.size() > keep && fraction[keep] >= '5';
   fraction.resize(keep, '0');
-  if (round_up && IncrementDigits(fraction) && IncrementDigits(whole)) whole.insert(0, "1");
+  if (round_up && IncrementDigits(fraction) && IncrementDigits(whole)) whole.insert(0, 1, '1');
 
   size_t lead = whole.find_first_not_of('0');
   whole = lead == std::string::npos ? "0" : whole.substr(lead);
@@ -120,7 +120,7 @@ std::string FloatToTextWidth(int width, int decimals, double value) {
   } else {
     text = FixedDecimal(std::fabs(value), decimals);
     // A value that rounds to zero prints without a sign.
-    if (value < 0 && text.find_first_not_of("0.") != std::string::npos) text.insert(0, "-");
+    if (value < 0 && text.find_first_not_of("0.") != std::string::npos) text.insert(0, 1, '-');
   }
 
   // Padding never pushes the number out of the 30 characters kept.
@@ -173,8 +173,8 @@ void CleanNumberText(std::string& text) {
     }
     text.erase(0, run);
     if (text.empty()) return;
-    if (text[0] == separator) text.insert(0, "0");
-    text.insert(0, "-");
+    if (text[0] == separator) text.insert(0, 1, '0');
+    text.insert(0, 1, '-');
   }
 
   if (comma) {
@@ -185,7 +185,7 @@ void CleanNumberText(std::string& text) {
     EraseAll(text, ',');
   }
 
-  if (!text.empty() && text[0] == '.') text.insert(0, "0");
+  if (!text.empty() && text[0] == '.') text.insert(0, 1, '0');
 
   size_t blank = text.find(' ');
   if (blank != std::string::npos) text.resize(blank);
