@@ -5,6 +5,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/error.h"
+#include "engine/expression.h"
 #include "engine/search.h"
 #include "engine/work_area.h"
 #include "support/files.h"
@@ -359,6 +360,11 @@ std::string TTzODbf::GetField(const std::string& name) {
     default:
       return {};
   }
+}
+
+std::string TTzODbf::Evaluate(const std::string& expression) {
+  SelectArea("Evaluate");
+  return EvaluateInCurrentArea(expression);
 }
 
 bool TTzODbf::GetLField(const std::string& name) {

@@ -69,6 +69,9 @@ class TTzODbf : public TTzDataSource {
   bool RLock();
   void UnLock();
   std::string GetField(const std::string& name);
+  // The expression's value as text on the current record; empty when it
+  // does not compile.
+  std::string Evaluate(const std::string& expression);
   bool GetLField(const std::string& name);
   int32_t GetLongField(const std::string& name);
   void SetCField(const std::string& name, const std::string& text);

@@ -251,5 +251,18 @@ TEST_F(TableComponentTest, SkipBackAtTheTopDoesNotResyncTheViews) {
   EXPECT_FALSE(view.events.empty()) << "past the end the views are told";
 }
 
+TEST_F(TableComponentTest, EvaluateGivesTheExpressionAsText) {
+  auto t = Stash();
+  AddThread(*t, "OSTRA", "1001", 5);
+  EXPECT_EQ(t->Evaluate("m_company + m_color"), "OSTRA       1001    ");
+  EXPECT_EQ(t->Evaluate("m_onhand * 2"), "        10.00");
+  {
+    ErrorCapture errors;
+    EXPECT_EQ(t->Evaluate("m_onhand +"), "");
+  }
+  t->Skip(1);
+  EXPECT_EQ(t->Evaluate("m_company"), std::string(12, ' ')) << "blank at the end";
+}
+
 }  // namespace
 }  // namespace sv
