@@ -743,7 +743,7 @@ void TTzDataSet::Cancel() {
   Call(AfterCancel);
 }
 
-void TTzDataSet::Delete() {
+void TTzDataSet::MarkRecord(bool deleted) {
   if (!Active()) throw ETableError("Cannot perform this operation on a closed dataset");
   if (state_ == DataSetState::kInsert) {
     Cancel();
@@ -751,32 +751,14 @@ void TTzDataSet::Delete() {
   }
   if (filled_ == 0) throw ETableError("Cannot perform this operation on an empty dataset");
   SendEvent(kCheckBrowseMode);
-  if (!Ask(BeforeDelete)) return;
+  if (!Ask(deleted ? BeforeDelete : BeforeRestore)) return;
   cursor_row_ = -1;
   CursorToActiveRow();
-  if (!source_->DoDelete()) return;
-  ActiveRowData()[0] = '*';
+  if (!(deleted ? source_->DoDelete() : source_->DoRestore())) return;
+  ActiveRowData()[0] = deleted ? '*' : ' ';
   LeaveEditState();
   source_->Resync();
-  Call(AfterDelete);
-}
-
-void TTzDataSet::Restore() {
-  if (!Active()) throw ETableError("Cannot perform this operation on a closed dataset");
-  if (state_ == DataSetState::kInsert) {
-    Cancel();
-    return;
-  }
-  if (filled_ == 0) throw ETableError("Cannot perform this operation on an empty dataset");
-  SendEvent(kCheckBrowseMode);
-  if (!Ask(BeforeRestore)) return;
-  cursor_row_ = -1;
-  CursorToActiveRow();
-  if (!source_->DoRestore()) return;
-  ActiveRowData()[0] = ' ';
-  LeaveEditState();
-  source_->Resync();
-  Call(AfterRestore);
+  Call(deleted ? AfterDelete : AfterRestore);
 }
 
 // ---------------------------------------------------------------------------

@@ -177,8 +177,8 @@ class TTzDataSet {
   void Edit();
   void Post();
   void Cancel();
-  void Delete();
-  void Restore();
+  void Delete() { MarkRecord(true); }
+  void Restore() { MarkRecord(false); }
   void CheckBrowseMode();
 
   // Events; each "Before" event may forbid the action.
@@ -217,6 +217,8 @@ class TTzDataSet {
   void FillAround(int line);
   void StartInsert(bool blank_values);
   void LeaveEditState();
+  // Delete and Restore: marks the active row's record, then resyncs.
+  void MarkRecord(bool deleted);
   bool Ask(const Allow& event);
   void Call(const Notify& event);
   void SetState(DataSetState state);
