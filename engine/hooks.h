@@ -29,7 +29,9 @@ struct IndexHooks {
   // True when a controlling tag is in force (order above 0).
   bool (*ordered)(const WorkArea& area) = nullptr;
   // Key-order navigation: the record number at the first, last, next or
-  // prior key. first/last answer record count + 1 for an empty order.
+  // prior key. first/last answer record count + 1 for an empty order; next
+  // and prior answer the same record again at the ends (with the end or
+  // beginning flag set); 0 means the step failed.
   int32_t (*first)(WorkArea& area) = nullptr;
   int32_t (*last)(WorkArea& area) = nullptr;
   int32_t (*next)(WorkArea& area) = nullptr;
@@ -38,7 +40,8 @@ struct IndexHooks {
   bool (*at_end)(const WorkArea& area) = nullptr;
   bool (*at_start)(const WorkArea& area) = nullptr;
   // Key maintenance: after an append; before a replace, with the old values
-  // in the buffers; after it, with the new ones.
+  // in the buffers; after it, with the new ones. Afterwards every tag stands
+  // on the current record, so key-order movement goes on from there.
   bool (*append_key)(WorkArea& area) = nullptr;
   void (*note_old_keys)(WorkArea& area) = nullptr;
   bool (*compare_keys)(WorkArea& area) = nullptr;

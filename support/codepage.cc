@@ -159,40 +159,40 @@ std::string Utf8ToAnsi(std::string_view utf8) {
     uint8_t c = static_cast<uint8_t>(utf8[i]);
     uint32_t u;
     size_t len;
+    uint32_t least;  // smallest code point of that length: shorter is overlong
     if (c < 0x80) {
-      u = c;
-      len = 1;
+      out += static_cast<char>(c);
+      ++i;
+      continue;
     } else if ((c & 0xE0) == 0xC0) {
       u = c & 0x1F;
       len = 2;
+      least = 0x80;
     } else if ((c & 0xF0) == 0xE0) {
       u = c & 0x0F;
       len = 3;
+      least = 0x800;
     } else if ((c & 0xF8) == 0xF0) {
       u = c & 0x07;
       len = 4;
+      least = 0x10000;
     } else {
       out += '?';
       ++i;
       continue;
     }
-    bool ok = i + len <= utf8.size();
-    for (size_t k = 1; ok && k < len; ++k) {
-      uint8_t cc = static_cast<uint8_t>(utf8[i + k]);
-      if ((cc & 0xC0) != 0x80) {
-        ok = false;
-      } else {
-        u = (u << 6) | (cc & 0x3F);
-      }
+    // A broken sequence is one '?' for the lead byte and the continuation
+    // bytes that did follow it.
+    size_t k = 1;
+    while (k < len && i + k < utf8.size() && (static_cast<uint8_t>(utf8[i + k]) & 0xC0) == 0x80) {
+      u = (u << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
+      ++k;
     }
-    if (!ok) {
+    i += k;
+    // Overlong forms would smuggle ASCII ('/', NUL) past a check on the
+    // UTF-8 text; surrogates and values beyond Unicode are not characters.
+    if (k < len || u < least || (u >= 0xD800 && u <= 0xDFFF) || u > 0x10FFFF) {
       out += '?';
-      ++i;
-      continue;
-    }
-    i += len;
-    if (u < 0x80) {
-      out += static_cast<char>(u);
       continue;
     }
     char found = '?';

@@ -19,6 +19,11 @@ std::string ExpandComposite(const std::string& format) {
   for (size_t i = 0; i < format.size(); ++i) {
     if (format[i] == '%' && i + 1 < format.size()) {
       char c = format[i + 1];
+      if (c == '%') {  // a literal '%': what follows is not a directive
+        out += "%%";
+        ++i;
+        continue;
+      }
       if (c == 'D') {
         out += "%m/%d/%y";
         ++i;
@@ -63,8 +68,10 @@ std::string PatternFromStrftime(const std::string& format) {
         out += "yy";
         break;
       case 'Y':
-      case 'C':
         out += "yyyy";
+        break;
+      case 'C':  // century digits: "%C%y" is a four-digit year
+        out += "yy";
         break;
       case 'b':
       case 'h':

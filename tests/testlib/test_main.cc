@@ -7,7 +7,6 @@
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
   sv::SetLocaleOverride(sv::LocaleFacts{});
   sv::EngineStartup();
   return RUN_ALL_TESTS();
