@@ -8,6 +8,7 @@
 #include "engine/error.h"
 #include "engine/expression.h"
 #include "engine/hooks.h"
+#include "engine/index_check.h"
 #include "engine/work_area.h"
 #include "support/codepage.h"
 #include "support/files.h"
@@ -822,6 +823,48 @@ void CloseIndex(WorkArea& a) {
   const int code = ix->file.Close();
   if (code != 0) ReportError(code, "Error closing index file:  " + ix->file_name);
   delete ix;
+}
+
+namespace {
+
+// Keys of records read for the check.
+class AreaKeys : public KeySource {
+ public:
+  AreaKeys(WorkArea& a, OpenTag& t) : a_(a), t_(t) {}
+  Result KeyOf(int32_t record, uint8_t* out) override {
+    if (!GetDbfRecord(a_, record)) return kFailed;
+    ScatterRecord(a_);
+    return KeyOfBuffers(a_, t_, out);
+  }
+
+ private:
+  WorkArea& a_;
+  OpenTag& t_;
+};
+
+}  // namespace
+
+bool CheckIndexStructure(WorkArea& area, std::vector<std::string>* problems) {
+  if (area.index == nullptr) return true;
+  // The check reads every record; the cursor comes back afterwards.
+  const std::vector<uint8_t> record = area.record;
+  const std::vector<uint8_t> values = area.values;
+  const int32_t current = area.current;
+  const bool eof = area.eof;
+  const bool bof = area.bof;
+  bool ok = true;
+  for (OpenTag& t : area.index->tags) {
+    std::vector<LeafEntry> entries;
+    if (!CheckTagTree(area.index->file, *t.tag, problems, &entries)) ok = false;
+    AreaKeys keys(area, t);
+    if (!CheckTagKeys(*t.tag, entries, keys, area.record_count, problems)) ok = false;
+  }
+  area.record = record;
+  area.values = values;
+  area.current = current;
+  area.eof = eof;
+  area.bof = bof;
+  return ok;
 }
 
 void InstallIndexHooks() {
