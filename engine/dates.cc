@@ -179,6 +179,63 @@ std::string DtoS(double day_number) {
   return Pad4(d.year) + Pad2(d.month) + Pad2(d.day);
 }
 
+bool ReadBackDateText(std::string_view text, Ymd& out) {
+  DateParts parts;
+  if (!SplitDateText(text, g_form.century, parts)) return false;
+  int month = ReadDigits(parts.month);
+  int day = ReadDigits(parts.day);
+  int year = ReadDigits(parts.year);
+  if (month < 0 || day < 0 || year < 0) return false;
+  out = Ymd{year, month, day};
+  return true;
+}
+
+int DayOfWeek(double day_number) {
+  Ymd d;
+  if (!YmdFromDay(day_number, d)) return 0;
+  // Zeller's congruence, January and February counted as months 13 and 14 of
+  // the year before; h is 0 for Saturday.
+  int m = d.month, y = d.year;
+  if (m < 3) {
+    m += 12;
+    --y;
+  }
+  int k = y % 100, j = y / 100;
+  int h = (d.day + 13 * (m + 1) / 5 + k + k / 4 + j / 4 + 5 * j) % 7;
+  return (h + 6) % 7 + 1;
+}
+
+const DateNames& NamesOfForm(DateForm form) {
+  static const DateNames kEnglish = {
+      9,
+      9,
+      {"Sunday   ", "Monday   ", "Tuesday  ", "Wednesday", "Thursday ", "Friday   ", "Saturday "},
+      {"January  ", "February ", "March    ", "April    ", "May      ", "June     ", "July     ",
+       "August   ", "September", "October  ", "November ", "December "}};
+  static const DateNames kItalian = {
+      9,
+      9,
+      {"Domenica ", "Lunedi   ", "Martedi  ", "Mercoledi", "Giovedi  ", "Venerdi  ", "Sabato   "},
+      {"Gennaio  ", "Febbraio ", "Marzo    ", "Aprile   ", "Maggio   ", "Giugno   ", "Luglio   ",
+       "Agosto   ", "Settembre", "Ottobre  ", "Novembre ", "Dicembre "}};
+  // March keeps the OEM byte of its a-umlaut, as the name has always been stored.
+  static const DateNames kGerman = {
+      10,
+      9,
+      {"Sonntag   ", "Montag    ", "Dienstag  ", "Mittwoch  ", "Donnerstag", "Freitag   ",
+       "Samstag   "},
+      {"Januar   ", "Februar  ", "M\x84rz     ", "April    ", "Mai      ", "Juni     ", "Juli     ",
+       "August   ", "September", "Oktober  ", "November ", "Dezember "}};
+  switch (form.code) {
+    case 3:
+      return kItalian;
+    case 5:
+      return kGerman;
+    default:
+      return kEnglish;
+  }
+}
+
 bool SplitDateText(std::string_view text, bool four_digit_year, DateParts& out) {
   text = text.substr(0, 10);
   char sep = 0;
@@ -271,6 +328,22 @@ std::string TextToStoredDate(std::string_view text) {
   if (only_blanks_and_separators) return std::string(8, ' ');
   // Read in the current form; CtoD completes a two-digit year by the window.
   return DtoS(CtoD(text));
+}
+
+std::string TextToStoredDate(std::string_view text, std::string_view previous_stored) {
+  if (previous_stored.size() == 8) {
+    std::string previous(previous_stored);
+    Ymd d;
+    bool valid = false;
+    int year = ReadDigits(previous_stored.substr(0, 4));
+    int month = ReadDigits(previous_stored.substr(4, 2));
+    int day = ReadDigits(previous_stored.substr(6, 2));
+    if (year >= 0 && month >= 0 && day >= 0) {
+      valid = YmdFromDay(DayFromYmd(year, month, day), d);
+    }
+    if (valid && StoredDateToText(previous) == text) return previous;
+  }
+  return TextToStoredDate(text);
 }
 
 }  // namespace sv

@@ -4,6 +4,7 @@
 #ifndef SV_ENGINE_DATES_H_
 #define SV_ENGINE_DATES_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -53,7 +54,7 @@ double TodayDayNumber();
 int CenturyWindowYear(int two_digit_year);
 
 // Day number to the date text of the current form; the blank date text
-// outside the valid days.
+// outside the valid days (kFirstDay to kLastDay).
 std::string DtoC(double day_number);
 // Day number to YYYYMMDD; 8 blanks outside the valid days.
 std::string DtoS(double day_number);
@@ -70,11 +71,35 @@ struct DateParts {
 };
 bool SplitDateText(std::string_view text, bool four_digit_year, DateParts& out);
 
+// A date text of the current form (as DtoC writes it) read back into its
+// numbers, with the current century flag: without it the year is the two
+// digits written (0 to 99). False for a blank or unreadable text.
+bool ReadBackDateText(std::string_view text, Ymd& out);
+
+// The weekday of a day number, 1 for Sunday to 7 for Saturday; 0 outside the
+// valid days.
+int DayOfWeek(double day_number);
+
+// Day and month names of a form's language (code 3 Italian, 5 German, every
+// other code English), each blank-padded to its table's width.
+struct DateNames {
+  size_t day_width;
+  size_t month_width;
+  const char* days[7];     // Sunday first
+  const char* months[12];  // January first
+};
+const DateNames& NamesOfForm(DateForm form);
+
 // Field conversions of the table files: the eight stored characters
 // rearranged into the current form, and a date text back to the eight
 // characters (8 blanks for an empty, blank or invalid text).
 std::string StoredDateToText(std::string_view yyyymmdd);
 std::string TextToStoredDate(std::string_view text);
+// The same, given the eight characters the field held before: a text that is
+// still what StoredDateToText made of a valid stored date gives that date
+// back unchanged, so a two-digit year does not move a date outside the
+// century window when an untouched field is written again.
+std::string TextToStoredDate(std::string_view text, std::string_view previous_stored);
 
 }  // namespace sv
 

@@ -652,8 +652,9 @@ void GatherRecord(DbfTable& t) {
         }
         break;
       case 'D': {
-        std::string stored = TextToStoredDate(fv::Text(t, n));
         size_t len = std::min<size_t>(f.length, 8);
+        std::string stored =
+            TextToStoredDate(fv::Text(t, n), std::string_view(reinterpret_cast<char*>(p), len));
         std::memcpy(p, stored.data(), len);
         std::memset(p + len, ' ', f.length - len);
         break;

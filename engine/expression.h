@@ -37,6 +37,12 @@ char ExprType(const CompiledExpr* expr);
 int ExprLength(const CompiledExpr* expr);
 int ExprDecimals(const CompiledExpr* expr);
 const std::string& ExprSource(const CompiledExpr* expr);
+// Characters of the last C or M result of EvaluateExpr (a field read from a
+// damaged file may hold zero bytes, so the terminator alone can fall short).
+size_t ExprResultLength(const CompiledExpr* expr);
+
+// Room for a memo value (256 at start); answers the previous size.
+int SetMemoPoolSize(int size);
 
 // The table component's Evaluate: compile in the current work area, the
 // SEvaluate text, release. Fields of a table at end of file read blank. An
@@ -44,6 +50,8 @@ const std::string& ExprSource(const CompiledExpr* expr);
 std::string EvaluateInCurrentArea(std::string_view text);
 
 // Installs compile, release and the filter test into the engine's hooks.
+// A filter admits the record when its value is true; a filter that is not
+// of type L tests nothing and admits every record.
 void InstallExpressionHooks();
 
 }  // namespace sv

@@ -1,5 +1,7 @@
 #include "engine/hooks.h"
 
+#include "engine/expression.h"
+
 namespace sv {
 
 ExpressionHooks& ExprHooks() {
@@ -14,6 +16,7 @@ IndexHooks& IdxHooks() {
 
 void InstallModuleHooks() {
   // The expression and index modules add their installers here.
+  InstallExpressionHooks();
 }
 
 }  // namespace sv
