@@ -108,8 +108,8 @@ const uint8_t kDate[3] = {126, 12, 11};
 
 class MdxFileTest : public ::testing::Test {
  protected:
-  std::string path_ = dir_.File("t.mdx");
   TempDir dir_;
+  std::string path_ = dir_.File("t.mdx");
 };
 
 TEST_F(MdxFileTest, TagTreeAndHeaderLayout) {
