@@ -613,6 +613,16 @@ void ScatterRecord(DbfTable& t) {
   }
 }
 
+void FormatFieldNumber(double value, int width, int decimals, char* out) {
+  char buf[1024];
+  size_t len = sizeof buf;
+  if (std::isfinite(value)) {
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (r.ec == std::errc()) len = static_cast<size_t>(r.ptr - buf);
+  }
+  PutRightAligned(reinterpret_cast<uint8_t*>(out), static_cast<size_t>(width), buf, len);
+}
+
 void GatherRecord(DbfTable& t) {
   uint8_t* rec = t.record.data();
   rec[0] = t.values[0] ? kDeletedFlag : kLiveFlag;
@@ -630,19 +640,15 @@ void GatherRecord(DbfTable& t) {
       }
       case 'N':
       case 'F': {
-        int len;
+        double d;
         if (f.decimals > 0) {
-          double d;
           std::memcpy(&d, v, sizeof d);
-          len = std::isfinite(d) ? std::snprintf(buf, sizeof buf, "%.*f", f.decimals, d)
-                                 : static_cast<int>(sizeof buf);
         } else {
           int32_t i;
           std::memcpy(&i, v, sizeof i);
-          len = std::snprintf(buf, sizeof buf, "%d", i);
+          d = i;
         }
-        if (len < 0 || static_cast<size_t>(len) >= sizeof buf) len = f.length + 1;
-        PutRightAligned(p, f.length, buf, static_cast<size_t>(len));
+        FormatFieldNumber(d, f.length, f.decimals, reinterpret_cast<char*>(p));
         break;
       }
       case 'L':

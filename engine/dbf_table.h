@@ -122,6 +122,11 @@ bool TruncateDbfRecords(DbfTable& t, int32_t count, std::string_view where);
 void SetProductionIndexFlag(DbfTable& t, bool on);
 bool ProductionIndexFlag(const DbfTable& t);
 
+// A number as a numeric field stores it: right-aligned in `width` with
+// `decimals` digits after a '.', whatever the process locale; all '*' when it
+// does not fit (or is not finite).
+void FormatFieldNumber(double value, int width, int decimals, char* out);
+
 // Record buffer <-> field value buffer.
 void ScatterRecord(DbfTable& t);
 void GatherRecord(DbfTable& t);

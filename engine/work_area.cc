@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "engine/dates.h"
@@ -511,17 +512,6 @@ bool Zap() {
 
 namespace {
 
-void FormatNumber(double v, int width, int decimals, std::string& out) {
-  char buf[512];
-  int len = std::isfinite(v) ? std::snprintf(buf, sizeof buf, "%.*f", decimals, v)
-                             : static_cast<int>(sizeof buf);
-  if (len < 0 || len >= static_cast<int>(sizeof buf) || len > width) {
-    out.assign(static_cast<size_t>(width), '*');
-    return;
-  }
-  out.assign(static_cast<size_t>(width - len), ' ');
-  out.append(buf, static_cast<size_t>(len));
-}
 
 bool IsNumeric(char t) { return t == 'N' || t == 'F'; }
 
@@ -550,8 +540,8 @@ void ConvertField(const WorkArea& src, int sn, WorkArea& dst, int dn) {
         fv::SetText(dst, dn, text);
       }
     } else if (IsNumeric(st)) {
-      std::string text;
-      FormatNumber(fv::Number(src, sn), d.length, s.decimals, text);
+      std::string text(d.length, ' ');
+      FormatFieldNumber(fv::Number(src, sn), d.length, s.decimals, text.data());
       fv::SetText(dst, dn, text);
     } else if (st == 'L') {
       fv::SetText(dst, dn, fv::Bool(src, sn) ? "T" : "F");
@@ -567,6 +557,9 @@ void ConvertField(const WorkArea& src, int sn, WorkArea& dst, int dn) {
     fv::SetBool(dst, dn, st == 'L' && fv::Bool(src, sn));
   } else if (dt == 'D') {
     if (st == 'D') {
+      // The stored digits go along, so a two-digit date text keeps its century.
+      std::memcpy(dst.record.data() + d.offset, src.record.data() + s.offset,
+                  std::min<size_t>({8, d.length, s.length}));
       fv::SetText(dst, dn, fv::Text(src, sn));
     } else if (st == 'C') {
       double day = CtoD(fv::Text(src, sn));
@@ -642,6 +635,7 @@ void AppendFrom(std::string_view file_name) {
       g_current = target_area;
       if (identical) {
         target.values = source.values;
+        target.record = source.record;
       } else {
         BlankBuffers(target);
         fv::SetDeleted(target, fv::Deleted(source));

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
 
@@ -473,6 +474,32 @@ TEST_F(AppendFromTest, FieldsMatchByNameAndConvertByType) {
   EXPECT_EQ(fv::Text(t, 13), "02/29/2024");
   EXPECT_EQ(fv::Int(t, 14), 0) << "missing in the source: blank";
   EXPECT_EQ(FieldNo("kolors"), 0);
+}
+
+TEST_F(AppendFromTest, DatesKeepTheirCenturyWithTwoDigitYears) {
+  SetDateForm(DateForm{0, false});
+  std::string from = dir_.File("old.dbf");
+  ASSERT_TRUE(CreateDBF(from, {{"d", 'D', 8, 0}}));
+  ASSERT_TRUE(Use(from));
+  std::memcpy(CurrentArea()->record.data() + 1, "19500101", 8);
+  ScatterRecord(*CurrentArea());
+  ASSERT_EQ(fv::Text(*CurrentArea(), 1), "01/01/50");
+  Append();
+  ASSERT_TRUE(Use(""));
+  for (bool identical : {true, false}) {
+    std::string to = dir_.File(identical ? "same.dbf" : "wider.dbf");
+    std::vector<DbfFieldSpec> fields = {{"d", 'D', 8, 0}};
+    if (!identical) fields.push_back({"extra", 'C', 3, 0});
+    ASSERT_TRUE(CreateDBF(to, fields));
+    ASSERT_TRUE(Use(to));
+    AppendFrom(from);
+    ASSERT_TRUE(Use(""));
+    DbfTable t;
+    ASSERT_TRUE(OpenDbf(t, to, false));
+    ASSERT_TRUE(GetDbfRecord(t, 1));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(t.record.data() + 1), 8), "19500101")
+        << (identical ? "identical layouts" : "field by field");
+  }
 }
 
 TEST_F(WorkAreaTest, LocksFollowTheirTable) {
