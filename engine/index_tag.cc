@@ -434,14 +434,22 @@ bool IndexTag::DescendEdge(uint32_t block, bool leftmost) {
 Step IndexTag::StepForward() {
   NodeView view{entry_length_};
   std::vector<Level> saved;
+  // The last key seen: a leaf further on must not start below it, or the
+  // tree leads back (a damaged file) and the walk would not end.
+  const uint8_t* previous = nullptr;
   for (;;) {
     Level& leaf = path_.back();
     const uint8_t* node = GetNode(leaf.block);
     if (node == nullptr) return Step::kError;
     if (leaf.pos + 1 < Count(node)) {
       ++leaf.pos;
+      if (previous != nullptr && leaf.pos == 0 && order_.Compare(view.Key(node, 0), previous) < 0) {
+        Corrupted(" [GetNode]");
+        return Step::kError;
+      }
       return Step::kOk;
     }
+    if (Count(node) > 0) previous = view.Key(node, Count(node) - 1);
     if (saved.empty()) saved = path_;
     // Climb to the first branch with a child to the right.
     size_t d = path_.size() - 1;
@@ -471,12 +479,28 @@ Step IndexTag::StepForward() {
 Step IndexTag::StepBackward() {
   NodeView view{entry_length_};
   std::vector<Level> saved;
+  const uint8_t* previous = nullptr;
+  bool moved_leaf = false;
   for (;;) {
     Level& leaf = path_.back();
     if (leaf.pos > 0) {
       --leaf.pos;
+      if (moved_leaf && previous != nullptr) {
+        const uint8_t* node = GetNode(leaf.block);
+        if (node == nullptr) return Step::kError;
+        if (order_.Compare(view.Key(node, leaf.pos), previous) > 0) {
+          Corrupted(" [GetNode]");
+          return Step::kError;
+        }
+      }
       return Step::kOk;
     }
+    {
+      const uint8_t* node = GetNode(leaf.block);
+      if (node == nullptr) return Step::kError;
+      if (Count(node) > 0) previous = view.Key(node, 0);
+    }
+    moved_leaf = true;
     if (saved.empty()) saved = path_;
     size_t d = path_.size() - 1;
     bool moved = false;
