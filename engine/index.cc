@@ -504,7 +504,6 @@ bool SetIndexTo(std::string_view file_name) {
       SetLastErrorCode(code);
       return false;
     }
-    if (a.record_count == 0) GoPastEnd(a);
   }
   return true;
 }
