@@ -17,6 +17,7 @@ namespace {
 using namespace dbf;
 
 constexpr size_t kWindowBytes = 64 * 1024;
+constexpr size_t kJumpWindowBytes = 2 * 1024;
 
 int64_t RecordOffset(const DbfTable& t, int32_t n) {
   return static_cast<int64_t>(t.header_length) +
@@ -426,7 +427,9 @@ bool GetDbfRecord(DbfTable& t, int32_t n) {
   const size_t len = t.record_length;
   int64_t ws = t.window_start;
   if (ws < 0 || offset < ws || offset + static_cast<int64_t>(len) > ws + static_cast<int64_t>(t.window_fill)) {
-    size_t capacity = std::max(kWindowBytes, len);
+    // A jump (key order, Go) reads a small window; a walk in record order a large one.
+    const bool walking = n == t.current + 1 || n == t.current - 1;
+    size_t capacity = std::max(walking ? kWindowBytes : kJumpWindowBytes, len);
     if (t.window.size() < capacity) t.window.resize(capacity);
     // Walking backwards, the window ends at the record; otherwise it starts there.
     int64_t start = offset;

@@ -1,6 +1,7 @@
 #include "engine/hooks.h"
 
 #include "engine/expression.h"
+#include "engine/index.h"
 
 namespace sv {
 
@@ -17,6 +18,7 @@ IndexHooks& IdxHooks() {
 void InstallModuleHooks() {
   // The expression and index modules add their installers here.
   InstallExpressionHooks();
+  InstallIndexHooks();
 }
 
 }  // namespace sv
