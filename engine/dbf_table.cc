@@ -16,8 +16,6 @@ namespace {
 
 using namespace dbf;
 
-constexpr size_t kWindowBytes = 64 * 1024;
-constexpr size_t kJumpWindowBytes = 2 * 1024;
 
 int64_t RecordOffset(const DbfTable& t, int32_t n) {
   return static_cast<int64_t>(t.header_length) +
@@ -38,10 +36,6 @@ bool HasHighBytes(const uint8_t* p, size_t n) {
     if (p[i] & 0x80) return true;
   }
   return false;
-}
-
-void TranslateToAnsi(uint8_t* p, size_t n) {
-  if (HasHighBytes(p, n)) OemToAnsiBuffer(p, n);
 }
 
 std::string NotDbase(const DbfTable& t, const char* open, const char* why, const char* close) {
@@ -102,22 +96,6 @@ void PutRightAligned(uint8_t* p, size_t width, const char* text, size_t len) {
   std::memcpy(p + width - len, text, len);
 }
 
-void InvalidateWindow(DbfTable& t) {
-  t.window_start = -1;
-  t.window_fill = 0;
-}
-
-// Keeps the read window equal to the file after a write.
-void PatchWindow(DbfTable& t, int64_t offset, const uint8_t* data, size_t n) {
-  if (t.window_start < 0) return;
-  int64_t ws = t.window_start;
-  int64_t we = ws + static_cast<int64_t>(t.window_fill);
-  int64_t s = std::max(ws, offset);
-  int64_t e = std::min(we, offset + static_cast<int64_t>(n));
-  if (s >= e) return;
-  std::memcpy(t.window.data() + (s - ws), data + (s - offset), static_cast<size_t>(e - s));
-}
-
 void BuildValueLayout(DbfTable& t) {
   t.values_offset.assign(static_cast<size_t>(t.field_count) + 1, 0);
   size_t pos = 1;
@@ -136,9 +114,7 @@ void ResetTable(DbfTable& t) {
   t.fields.clear();
   t.values.clear();
   t.values_offset.clear();
-  t.window.clear();
-  t.window.shrink_to_fit();
-  InvalidateWindow(t);
+  t.cache.Clear();
   t.field_count = 0;
   t.record_count = 0;
   t.current = 0;
@@ -425,36 +401,14 @@ bool GetDbfRecord(DbfTable& t, int32_t n) {
   t.eof = t.bof = false;
   const int64_t offset = RecordOffset(t, n);
   const size_t len = t.record_length;
-  int64_t ws = t.window_start;
-  if (ws < 0 || offset < ws || offset + static_cast<int64_t>(len) > ws + static_cast<int64_t>(t.window_fill)) {
-    // A jump (key order, Go) reads a small window; a walk in record order a large one.
-    const bool walking = n == t.current + 1 || n == t.current - 1;
-    size_t capacity = std::max(walking ? kWindowBytes : kJumpWindowBytes, len);
-    if (t.window.size() < capacity) t.window.resize(capacity);
-    // Walking backwards, the window ends at the record; otherwise it starts there.
-    int64_t start = offset;
-    if (n < t.current) {
-      int64_t records_before = static_cast<int64_t>((capacity - len) / len);
-      start = std::max<int64_t>(t.header_length, offset - records_before * static_cast<int64_t>(len));
-    }
-    size_t got = 0;
-    int code = t.file.ReadAt(start, t.window.data(), capacity, &got);
-    if (code != 0) {
-      InvalidateWindow(t);
-      ReportError(code, "File:  " + t.file_name + "  [GetDbfRecord]");
-      return false;
-    }
-    t.window_start = start;
-    t.window_fill = got;
-    ws = start;
-  }
-  if (offset + static_cast<int64_t>(len) > ws + static_cast<int64_t>(t.window_fill)) {
-    ReportError(213, "File:  " + t.file_name + "  [GetDbfRecord]");
+  size_t got = 0;
+  int code = t.cache.Read(t.file, offset, t.record.data(), len, &got);
+  if (code != 0 || got < len) {
+    ReportError(code != 0 ? code : 213, "File:  " + t.file_name + "  [GetDbfRecord]");
     return false;
   }
-  std::memcpy(t.record.data(), t.window.data() + (offset - ws), len);
   t.current = n;
-  if (t.translate && len > 1) TranslateToAnsi(t.record.data() + 1, len - 1);
+  if (t.translate && len > 1) OemToAnsiBuffer(t.record.data() + 1, len - 1);
   return true;
 }
 
@@ -480,7 +434,7 @@ bool PutDbfRecord(DbfTable& t, int32_t n) {
     ReportError(code, "File:  " + t.file_name + " [Replace/Append/PutDbfRecord]");
     return false;
   }
-  PatchWindow(t, offset, out, len);
+  t.cache.Patch(offset, out, len);
   // The count grows only once the record is on file.
   if (append) t.record_count = n;
   t.current = n;
@@ -497,7 +451,7 @@ bool PutDbfDeletionFlag(DbfTable& t, int32_t n) {
     ReportError(code, "File:  " + t.file_name + " [DeleteRec/RecallRec]");
     return false;
   }
-  PatchWindow(t, offset, t.record.data(), 1);
+  t.cache.Patch(offset, t.record.data(), 1);
   if (append) t.record_count = n;
   t.state = (append || t.state == kDbfAppended) ? kDbfAppended : kDbfHeaderDirty;
   return true;
@@ -530,7 +484,7 @@ bool RewriteDbfHeader(DbfTable& t, std::string_view where) {
     const uint8_t eof_byte = kEndOfFile;
     code = t.file.WriteAt(end, &eof_byte, 1);
     if (code != 0) return fail(code);
-    PatchWindow(t, end, &eof_byte, 1);
+    t.cache.Patch(end, &eof_byte, 1);
   }
   t.state = kDbfClean;
   return true;
@@ -541,7 +495,7 @@ bool TruncateDbfRecords(DbfTable& t, int32_t count, std::string_view where) {
   int code = t.file.Truncate(end);
   const uint8_t eof_byte = kEndOfFile;
   if (code == 0) code = t.file.WriteAt(end, &eof_byte, 1);
-  InvalidateWindow(t);
+  t.cache.Clear();
   if (code != 0) {
     ReportError(code, std::string(where));
     return false;
@@ -668,15 +622,16 @@ void GatherRecord(DbfTable& t) {
       }
       case 'N':
       case 'F': {
-        double d;
         if (f.decimals > 0) {
+          double d;
           std::memcpy(&d, v, sizeof d);
+          FormatFieldNumber(d, f.length, f.decimals, reinterpret_cast<char*>(p));
         } else {
           int32_t i;
           std::memcpy(&i, v, sizeof i);
-          d = i;
+          auto r = std::to_chars(buf, buf + sizeof buf, i);
+          PutRightAligned(p, f.length, buf, static_cast<size_t>(r.ptr - buf));
         }
-        FormatFieldNumber(d, f.length, f.decimals, reinterpret_cast<char*>(p));
         break;
       }
       case 'L':

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/block_cache.h"
 #include "engine/dbf_format.h"
 #include "support/sysfile.h"
 
@@ -86,10 +87,8 @@ class DbfTable {
   std::vector<uint8_t> values;
   std::vector<uint32_t> values_offset;
 
-  // Read window over the record area, kept coherent with every write.
-  std::vector<uint8_t> window;
-  int64_t window_start = -1;
-  size_t window_fill = 0;
+  // The file's blocks as last read or written.
+  BlockCache cache;
 
   const DbfFieldDef& field(int n) const { return fields[static_cast<size_t>(n - 1)]; }
 };

@@ -109,7 +109,10 @@ size_t Str(double n, double width, double decimals, char* out) {
   // Largest fixed text: 309 digits, sign, point and kMaxText decimals.
   char buf[640];
   size_t len = sizeof buf;  // too wide unless formatted below
-  if (std::isfinite(n)) {
+  if (d == 0 && n == std::trunc(n) && std::fabs(n) < 1e15) {
+    // Whole numbers, the keys' common case, need no rounding.
+    len = static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, static_cast<long long>(n)).ptr - buf);
+  } else if (std::isfinite(n)) {
     int dec = static_cast<int>(d);
     // Halves round away from zero; the formatter alone would round them to even.
     double v = IsDecimalTie(n, dec)

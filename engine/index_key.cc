@@ -109,7 +109,9 @@ void PackNumber(double value, int decimals, uint8_t* out) {
   decimals = std::clamp(decimals, 0, 30);
   char buf[400];
   if (!std::isfinite(value)) value = 0;
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  const bool whole = decimals == 0 && value == std::trunc(value) && std::fabs(value) < 1e15;
+  auto r = whole ? std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value))
+                 : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
   const size_t len = r.ec == std::errc() ? static_cast<size_t>(r.ptr - buf) : 0;
   PackNumericText(std::string_view(buf, len), decimals, out);
 }

@@ -1,6 +1,7 @@
 #include "support/codepage.h"
 
 #include <array>
+#include <cstring>
 
 namespace sv {
 namespace {
@@ -122,15 +123,25 @@ void AppendUtf8(std::string& out, uint32_t u) {
 uint8_t OemToAnsiByte(uint8_t c) { return T().oem_to_ansi[c]; }
 uint8_t AnsiToOemByte(uint8_t c) { return T().ansi_to_oem[c]; }
 
-void OemToAnsiBuffer(uint8_t* buffer, size_t n) {
-  const auto& table = T().oem_to_ansi;
-  for (size_t i = 0; i < n; ++i) buffer[i] = table[buffer[i]];
+namespace {
+
+// Both code pages agree on ASCII, so only runs with a byte above 0x7F change.
+void Translate(const std::array<uint8_t, 256>& table, uint8_t* buffer, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, buffer + i, 8);
+    if ((w & 0x8080808080808080ULL) == 0) continue;
+    for (size_t k = i; k < i + 8; ++k) buffer[k] = table[buffer[k]];
+  }
+  for (; i < n; ++i) buffer[i] = table[buffer[i]];
 }
 
-void AnsiToOemBuffer(uint8_t* buffer, size_t n) {
-  const auto& table = T().ansi_to_oem;
-  for (size_t i = 0; i < n; ++i) buffer[i] = table[buffer[i]];
-}
+}  // namespace
+
+void OemToAnsiBuffer(uint8_t* buffer, size_t n) { Translate(T().oem_to_ansi, buffer, n); }
+
+void AnsiToOemBuffer(uint8_t* buffer, size_t n) { Translate(T().ansi_to_oem, buffer, n); }
 
 std::string OemToAnsi(std::string_view oem) {
   std::string s(oem);
