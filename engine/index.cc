@@ -706,12 +706,11 @@ bool Reindex() {
 bool AppendNewKey(WorkArea& a) {
   if (a.index == nullptr) return true;
   bool ok = true;
-  std::vector<uint8_t> key;
+  uint8_t key[kMaxKeyLength];
   for (size_t i = 0; i < a.index->tags.size(); ++i) {
     OpenTag& t = a.index->tags[i];
     IndexTag& tag = *t.tag;
-    key.assign(static_cast<size_t>(tag.key_length()), 0);
-    const KeySource::Result r = KeyOfBuffers(a, t, key.data());
+    const KeySource::Result r = KeyOfBuffers(a, t, key);
     if (r == KeySource::kFailed) {
       ok = false;
       continue;
@@ -722,7 +721,7 @@ bool AppendNewKey(WorkArea& a) {
       continue;
     }
     bool inserted = false;
-    if (tag.Insert(key.data(), a.current, &inserted) != Step::kOk) {
+    if (tag.Insert(key, a.current, &inserted) != Step::kOk) {
       ReportError(kCorruptIndex, "Index file corrupted. " + tag.index_name() + " [AppendNewKey]");
       ok = false;
       continue;

@@ -127,6 +127,7 @@ class IndexTag {
   enum State { kNone, kOn };
 
   const uint8_t* GetNode(uint32_t block);
+  void NodeFailed(const uint8_t* node, NodeFault fault);
   uint8_t* GetMutableNode(uint32_t block);
   bool CheckChild(const std::vector<Level>& path, uint32_t child);
   void Corrupted(std::string_view where);
@@ -143,6 +144,8 @@ class IndexTag {
   void RemoveChild(int level);
   void UpdateMax(int level, const uint8_t* max_key);
   void SetRoot(uint32_t block);
+  // A zeroed two-node buffer for splitting a node.
+  uint8_t* Scratch();
 
   MdxFile& file_;
   int order_number_;
@@ -166,6 +169,7 @@ class IndexTag {
   bool at_end_ = false;
   bool at_start_ = false;
   bool failed_ = false;  // a fault was reported during the current step
+  std::vector<uint8_t> scratch_;
   std::string next_name_ = " [_FindNextRec]";
   std::string prior_name_ = " [_FindPriorRec]";
 };
