@@ -473,7 +473,7 @@ bool IndexTag::DescendEdge(uint32_t block, bool leftmost) {
 
 Step IndexTag::StepForward() {
   NodeView view{entry_length_};
-  std::vector<Level> saved;
+  bool saved = false;
   // The last key seen: a leaf further on must not start below it, or the
   // tree leads back (a damaged file) and the walk would not end.
   const uint8_t* previous = nullptr;
@@ -490,7 +490,10 @@ Step IndexTag::StepForward() {
       return Step::kOk;
     }
     if (Count(node) > 0) previous = view.Key(node, Count(node) - 1);
-    if (saved.empty()) saved = path_;
+    if (!saved) {
+      saved_path_ = path_;
+      saved = true;
+    }
     // Climb to the first branch with a child to the right.
     size_t d = path_.size() - 1;
     bool moved = false;
@@ -510,7 +513,7 @@ Step IndexTag::StepForward() {
       }
     }
     if (!moved) {
-      path_ = saved;
+      path_ = saved_path_;
       return Step::kEnd;
     }
   }
@@ -518,7 +521,7 @@ Step IndexTag::StepForward() {
 
 Step IndexTag::StepBackward() {
   NodeView view{entry_length_};
-  std::vector<Level> saved;
+  bool saved = false;
   const uint8_t* previous = nullptr;
   bool moved_leaf = false;
   for (;;) {
@@ -541,7 +544,10 @@ Step IndexTag::StepBackward() {
       if (Count(node) > 0) previous = view.Key(node, 0);
     }
     moved_leaf = true;
-    if (saved.empty()) saved = path_;
+    if (!saved) {
+      saved_path_ = path_;
+      saved = true;
+    }
     size_t d = path_.size() - 1;
     bool moved = false;
     while (d > 0) {
@@ -560,7 +566,7 @@ Step IndexTag::StepBackward() {
       }
     }
     if (!moved) {
-      path_ = saved;
+      path_ = saved_path_;
       return Step::kEnd;
     }
   }
@@ -873,7 +879,7 @@ void IndexTag::InsertInParent(int level, uint32_t lower, const uint8_t* lower_ma
 Step IndexTag::Remove(const uint8_t* key, int32_t record, bool* found) {
   failed_ = false;
   *found = false;
-  Detach();
+  // The search below replaces the cursor, so there is nothing to keep.
   bool hit = false;
   const bool was_unique = unique_;
   // A unique tag holds one entry per key, but only the record's own goes.

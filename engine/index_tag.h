@@ -170,6 +170,7 @@ class IndexTag {
   bool at_start_ = false;
   bool failed_ = false;  // a fault was reported during the current step
   std::vector<uint8_t> scratch_;
+  std::vector<Level> saved_path_;  // a step's way back when it runs off the end
   std::string next_name_ = " [_FindNextRec]";
   std::string prior_name_ = " [_FindPriorRec]";
 };
