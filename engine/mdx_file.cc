@@ -22,9 +22,11 @@ uint64_t BlockOffset(uint32_t block) { return static_cast<uint64_t>(block) * kBl
 // first touch of fresh memory can cost more than the read that fills it,
 // and indexes are closed and opened again by every rebuild.
 constexpr size_t kPoolChunks = 1024;
+// Never destroyed: a work area closed at program exit still gives its memory
+// back here.
 std::vector<std::unique_ptr<uint8_t[]>>& ChunkPool() {
-  static std::vector<std::unique_ptr<uint8_t[]>> pool;
-  return pool;
+  static auto* pool = new std::vector<std::unique_ptr<uint8_t[]>>();
+  return *pool;
 }
 
 // The bits first .. last - 1 of a chunk's mask.
