@@ -595,14 +595,6 @@ const uint8_t* IndexTag::key() const {
   return node ? view.Key(node, path_.back().pos) : key_.data();
 }
 
-void IndexTag::Detach() {
-  if (state_ == kOn && path_valid_) {
-    std::memcpy(key_.data(), key(), static_cast<size_t>(order_.length));
-    record_ = record();
-  }
-  path_valid_ = false;
-}
-
 bool IndexTag::EnsurePath(const std::string& where) {
   if (state_ != kOn || path_valid_) return true;
   std::vector<uint8_t> k = key_;

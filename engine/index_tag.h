@@ -136,8 +136,6 @@ class IndexTag {
   Step StepForward();
   Step StepBackward();
   Step SeekPath(const uint8_t* key, int n);
-  // Keeps the cursor's key and record before the tree changes.
-  void Detach();
   // Finds the path of a detached cursor again.
   bool EnsurePath(const std::string& where);
   void InsertInParent(int level, uint32_t lower, const uint8_t* lower_max, uint32_t upper);
