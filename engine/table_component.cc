@@ -78,18 +78,18 @@ std::vector<TagDefinition> TagDefinitionsFrom(const std::vector<std::string>& in
   return definitions;
 }
 
-bool SplitFieldLine(const std::string& line, DbfFieldSpec& spec) {
+bool SplitFieldLine(const std::string& line, DbfFieldSpec& field_def) {
   if (std::count(line.begin(), line.end(), ',') != 3) return false;
   size_t c1 = line.find(',');
   size_t c2 = line.find(',', c1 + 1);
   size_t c3 = line.find(',', c2 + 1);
-  spec.name = TrimText(line.substr(0, c1)).substr(0, 10);
+  field_def.name = TrimText(line.substr(0, c1)).substr(0, 10);
   std::string type = TrimText(line.substr(c1 + 1, c2 - c1 - 1));
-  spec.type = type.empty() ? ' ' : type[0];
+  field_def.type = type.empty() ? ' ' : type[0];
   // Kept as read: cut to 8 bits, a length of 300 would silently become 44
   // and escape the corrections.
-  spec.length = TextToSmallInt(TrimText(line.substr(c2 + 1, c3 - c2 - 1)));
-  spec.decimals = TextToSmallInt(TrimText(line.substr(c3 + 1)));
+  field_def.length = TextToSmallInt(TrimText(line.substr(c2 + 1, c3 - c2 - 1)));
+  field_def.decimals = TextToSmallInt(TrimText(line.substr(c3 + 1)));
   return true;
 }
 
@@ -754,7 +754,7 @@ bool TTzDbf::CreateTableFile() {
     ShowWarning("FieldList.Count is <= 0 trying to create a database");
     return false;
   }
-  std::vector<DbfFieldSpec> specs;
+  std::vector<DbfFieldSpec> field_defs;
   for (const std::string& line : DbfFields) {
     DbfFieldSpec written;
     // Nothing is written until every line has been read.
@@ -787,11 +787,11 @@ bool TTzDbf::CreateTableFile() {
                     name.c_str(), std::string(1, new_type).c_str(), new_length, new_decimals);
       ShowWarning(text);
     }
-    specs.push_back({name, new_type, new_length, new_decimals});
+    field_defs.push_back({name, new_type, new_length, new_decimals});
   }
   ErrorCheckingOff quiet;
   ClearLastError();
-  CreateDBF(file_name_, specs);
+  CreateDBF(file_name_, field_defs);
   return LastErrorCode() == 0;
 }
 

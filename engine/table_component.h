@@ -188,7 +188,7 @@ class TTzDbf : public TTzODbf {
 // reads it: each item trimmed, the name cut to 10 characters, the type its
 // first character as written, the numbers read leniently. False when the
 // line does not hold exactly three commas.
-bool SplitFieldLine(const std::string& line, DbfFieldSpec& spec);
+bool SplitFieldLine(const std::string& line, DbfFieldSpec& field_def);
 
 // Tag definitions from IndexList lines taken in pairs: "NAME,D,U,key" and
 // the FOR condition.
