@@ -298,20 +298,20 @@ bool OpenDbf(DbfTable& t, const std::string& name, bool translate) {
   return true;
 }
 
-bool CreateDBF(const std::string& name, const std::vector<DbfFieldSpec>& specs) {
+bool CreateDBF(const std::string& name, const std::vector<DbfFieldSpec>& field_defs) {
   const std::string bad = "Invalid dBASE field definition [CreateDBF]";
-  if (specs.empty() || specs.size() > static_cast<size_t>(kMaxFields)) {
+  if (field_defs.empty() || field_defs.size() > static_cast<size_t>(kMaxFields)) {
     ReportError(211, bad);
     return false;
   }
-  size_t header_length = kHeaderSize + kDescriptorSize * specs.size() + 1;
+  size_t header_length = kHeaderSize + kDescriptorSize * field_defs.size() + 1;
   std::vector<uint8_t> head(header_length, 0);
   head.back() = kHeaderTerminator;
   Put16(head.data() + kHeaderLengthOffset, static_cast<uint16_t>(header_length));
   bool memo = false;
   size_t record_length = 1;
-  for (size_t i = 0; i < specs.size(); ++i) {
-    const DbfFieldSpec& s = specs[i];
+  for (size_t i = 0; i < field_defs.size(); ++i) {
+    const DbfFieldSpec& s = field_defs[i];
     char type = static_cast<char>(AnsiUpper(static_cast<uint8_t>(s.type)));
     if (type != 'C' && type != 'D' && type != 'F' && type != 'L' && type != 'N' &&
         !TypeIsMemoLike(type)) {

@@ -15,7 +15,10 @@ void EngineStartup() {
   LocaleFacts facts = CurrentLocaleFacts();
   SetDecimalSeparator(facts.decimal_separator);
   SetThousandsSeparator(facts.thousands_separator);
-  SetDateForm(DateFormFromPattern(facts.short_date_format, facts.date_separator));
+  DateForm form = DateFormFromPattern(facts.short_date_format, facts.date_separator);
+  SetDateForm(form);
+  std::string pattern = PatternOfForm(form);
+  SetShortDateFormat(pattern, pattern[pattern.find_first_not_of("dMy")]);
   InstallModuleHooks();
 }
 

@@ -60,18 +60,36 @@ bool IsValidViewFieldChar(char c, bool first) {
 
 const std::vector<TTzODbf*>& TableComponents() { return Registry(); }
 
-bool SplitFieldLine(const std::string& line, DbfFieldSpec& spec) {
+std::vector<TagDefinition> TagDefinitionsFrom(const std::vector<std::string>& index_list) {
+  std::vector<TagDefinition> definitions;
+  for (size_t i = 0; i + 1 < index_list.size(); i += 2) {
+    const std::string& line = index_list[i];
+    TagDefinition d;
+    size_t comma = line.find(',');
+    d.name = line.substr(0, std::min(comma, line.size())).substr(0, 10);
+    if (comma != std::string::npos) {
+      d.descending = comma + 1 < line.size() && line[comma + 1] == 'T';
+      d.unique = comma + 3 < line.size() && line[comma + 3] == 'T';
+      if (comma + 5 <= line.size()) d.expression = line.substr(comma + 5, 220);
+    }
+    d.condition = index_list[i + 1].substr(0, 220);
+    definitions.push_back(d);
+  }
+  return definitions;
+}
+
+bool SplitFieldLine(const std::string& line, DbfFieldSpec& field_def) {
   if (std::count(line.begin(), line.end(), ',') != 3) return false;
   size_t c1 = line.find(',');
   size_t c2 = line.find(',', c1 + 1);
   size_t c3 = line.find(',', c2 + 1);
-  spec.name = TrimText(line.substr(0, c1)).substr(0, 10);
+  field_def.name = TrimText(line.substr(0, c1)).substr(0, 10);
   std::string type = TrimText(line.substr(c1 + 1, c2 - c1 - 1));
-  spec.type = type.empty() ? ' ' : type[0];
+  field_def.type = type.empty() ? ' ' : type[0];
   // Kept as read: cut to 8 bits, a length of 300 would silently become 44
   // and escape the corrections.
-  spec.length = TextToSmallInt(TrimText(line.substr(c2 + 1, c3 - c2 - 1)));
-  spec.decimals = TextToSmallInt(TrimText(line.substr(c3 + 1)));
+  field_def.length = TextToSmallInt(TrimText(line.substr(c2 + 1, c3 - c2 - 1)));
+  field_def.decimals = TextToSmallInt(TrimText(line.substr(c3 + 1)));
   return true;
 }
 
@@ -362,6 +380,30 @@ std::string TTzODbf::GetField(const std::string& name) {
   }
 }
 
+bool TTzODbf::Find(const std::string& key) {
+  SelectArea("Find");
+  bool found = sv::Find(std::string_view(key).substr(0, 100));
+  Resync();
+  return found;
+}
+
+void TTzODbf::SetOrderTo(uint8_t tag) {
+  SelectArea("SetOrderTo");
+  sv::SetOrderTo(tag);
+  Resync();
+}
+
+void TTzODbf::SetOrderToTag(const std::string& name) {
+  SelectArea("SetOrderToTag");
+  sv::SetOrderToTag(name);
+  Resync();
+}
+
+int TTzODbf::CurrentOrder() {
+  SelectArea("CurrentOrder");
+  return sv::CurrentOrder();
+}
+
 std::string TTzODbf::Evaluate(const std::string& expression) {
   SelectArea("Evaluate");
   return EvaluateInCurrentArea(expression);
@@ -619,6 +661,7 @@ bool TTzDbf::Open() {
   if (exclusive_) command += " EXCLUSIVE";
   if (!TrimText(name_).empty()) command += " ALIAS " + name_.substr(0, 10);
   if (!OpenArea(command, AutoFixRecCount)) return false;
+  OpenProductionIndex();
   DataSet().ClearFieldDefs();
   BuildWindowFields();
   DataSet().Open();
@@ -632,12 +675,86 @@ void TTzDbf::Close() {
   CloseArea();
 }
 
+void TTzDbf::OpenProductionIndex() {
+  WorkArea& a = *Area(WorkAreaNumber());
+  const size_t tag_count = index_list_.size() / 2;
+  if (tag_count == 0) {
+    if (ProductionIndexFlag(a)) SetIndexTo("");
+    return;
+  }
+  SetProductionIndexFlag(a, true);
+  TCreateIndex mode = CreateIndex;
+  size_t slash = file_name_.find_last_of('/');
+  size_t dot = file_name_.find_last_of('.');
+  std::string index_file =
+      (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+          ? file_name_ + ".MDX"
+          : file_name_.substr(0, dot) + ".MDX";
+  if (mode == ciNever) {
+    SetIndexTo(index_file);
+    return;
+  }
+  {
+    ErrorCheckingOff quiet;
+    if (FileExistsName(IndexFileName(a, index_file))) {
+      std::string semaphore = IndexSemaphoreName(a.path);
+      if ((mode == ciAlways || mode == ciVerifyHeader) && FileExistsName(semaphore)) {
+        if (FileDatedToday(semaphore)) {
+          mode = ciNotFound;
+        } else {
+          EraseOneFile(semaphore);
+        }
+      }
+      ClearLastError();
+    } else {
+      mode = ciAlways;
+    }
+    if (mode == ciVerifyHeader) {
+      std::vector<std::string> stored;
+      try {
+        ReadIndexTagList(index_file, &stored);
+      } catch (const ETableError&) {
+        stored.clear();
+      }
+      mode = ciNotFound;
+      if (index_list_.empty()) {
+        index_list_ = stored;
+      } else if (stored != index_list_) {
+        mode = ciAlways;
+      }
+    }
+    if (mode == ciNotFound) {
+      try {
+        SetIndexTo(index_file);
+      } catch (const ETableError&) {
+      }
+      int code = LastErrorCode();
+      // Missing, damaged or of another version: built again below.
+      if (code == 2 || code == 222 || code == 223) {
+        ClearLastError();
+        mode = ciAlways;
+      }
+    }
+  }
+  if (mode != ciAlways) return;
+  std::vector<TagDefinition> definitions = TagDefinitionsFrom(index_list_);
+  bool can_make = true;
+  if (OnBeforeMakeIndex) OnBeforeMakeIndex(this, index_file, can_make);
+  if (!can_make) {
+    SetProductionIndexFlag(a, false);
+    return;
+  }
+  MakeIndex(definitions, index_file);
+  if (OnAfterMakeIndex) OnAfterMakeIndex(this, index_file);
+  if (LastErrorCode() == 0) SetIndexTo(index_file);
+}
+
 bool TTzDbf::CreateTableFile() {
   if (DbfFields.empty()) {
     ShowWarning("FieldList.Count is <= 0 trying to create a database");
     return false;
   }
-  std::vector<DbfFieldSpec> specs;
+  std::vector<DbfFieldSpec> field_defs;
   for (const std::string& line : DbfFields) {
     DbfFieldSpec written;
     // Nothing is written until every line has been read.
@@ -670,11 +787,11 @@ bool TTzDbf::CreateTableFile() {
                     name.c_str(), std::string(1, new_type).c_str(), new_length, new_decimals);
       ShowWarning(text);
     }
-    specs.push_back({name, new_type, new_length, new_decimals});
+    field_defs.push_back({name, new_type, new_length, new_decimals});
   }
   ErrorCheckingOff quiet;
   ClearLastError();
-  CreateDBF(file_name_, specs);
+  CreateDBF(file_name_, field_defs);
   return LastErrorCode() == 0;
 }
 

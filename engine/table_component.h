@@ -14,6 +14,7 @@
 
 #include "engine/data_source.h"
 #include "engine/dbf_table.h"
+#include "engine/index.h"
 
 namespace sv {
 
@@ -68,6 +69,13 @@ class TTzODbf : public TTzDataSource {
   bool FLock();
   bool RLock();
   void UnLock();
+  // Seek in the active order; answers whether the key was found, whatever
+  // the resync that follows does to the cursor.
+  bool Find(const std::string& key);
+  // Tag number in IndexList order, 0 for record order.
+  void SetOrderTo(uint8_t tag);
+  void SetOrderToTag(const std::string& name);
+  int CurrentOrder();
   std::string GetField(const std::string& name);
   // The expression's value as text on the current record; empty when it
   // does not compile.
@@ -166,6 +174,7 @@ class TTzDbf : public TTzODbf {
   void Close();
   void Reopen();
   bool CreateTableFile();
+  void OpenProductionIndex();
 
   bool loaded_ = true;
   bool active_requested_ = false;
@@ -179,7 +188,11 @@ class TTzDbf : public TTzODbf {
 // reads it: each item trimmed, the name cut to 10 characters, the type its
 // first character as written, the numbers read leniently. False when the
 // line does not hold exactly three commas.
-bool SplitFieldLine(const std::string& line, DbfFieldSpec& spec);
+bool SplitFieldLine(const std::string& line, DbfFieldSpec& field_def);
+
+// Tag definitions from IndexList lines taken in pairs: "NAME,D,U,key" and
+// the FOR condition.
+std::vector<TagDefinition> TagDefinitionsFrom(const std::vector<std::string>& index_list);
 
 // Every table component, from construction to destruction.
 const std::vector<TTzODbf*>& TableComponents();

@@ -154,14 +154,14 @@ const TableDeclaration* FindTableDeclaration(const std::string& file_name) {
 }
 
 std::vector<DbfFieldSpec> FieldSpecsOf(const std::string& file_name) {
-  std::vector<DbfFieldSpec> specs;
+  std::vector<DbfFieldSpec> field_defs;
   if (const TableDeclaration* d = FindTableDeclaration(file_name)) {
     for (const std::string& line : d->fields) {
-      DbfFieldSpec spec;
-      if (SplitFieldLine(line, spec)) specs.push_back(spec);
+      DbfFieldSpec field_def;
+      if (SplitFieldLine(line, field_def)) field_defs.push_back(field_def);
     }
   }
-  return specs;
+  return field_defs;
 }
 
 void DeclareTable(TTzDbf& table, const TableDeclaration& d) {

@@ -12,6 +12,8 @@ std::optional<LocaleFacts>& Override() {
 }
 
 char g_decimal_separator = '.';
+std::string g_short_date_format = "MM/dd/yy";
+char g_date_separator = '/';
 char g_thousands_separator = ',';
 
 std::string ExpandComposite(const std::string& format) {
@@ -131,5 +133,12 @@ char DecimalSeparator() { return g_decimal_separator; }
 void SetDecimalSeparator(char c) { g_decimal_separator = c; }
 char ThousandsSeparator() { return g_thousands_separator; }
 void SetThousandsSeparator(char c) { g_thousands_separator = c; }
+
+const std::string& ShortDateFormat() { return g_short_date_format; }
+char DateSeparator() { return g_date_separator; }
+void SetShortDateFormat(const std::string& pattern, char separator) {
+  g_short_date_format = pattern;
+  g_date_separator = separator;
+}
 
 }  // namespace sv

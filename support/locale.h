@@ -34,6 +34,13 @@ void SetDecimalSeparator(char c);
 char ThousandsSeparator();
 void SetThousandsSeparator(char c);
 
+// The running program's short date format and date separator. The engine
+// sets them to the pattern of its date form when it starts, so that every
+// date text of the program follows the engine's.
+const std::string& ShortDateFormat();
+char DateSeparator();
+void SetShortDateFormat(const std::string& pattern, char separator);
+
 }  // namespace sv
 
 #endif  // SV_SUPPORT_LOCALE_H_

@@ -264,5 +264,150 @@ TEST_F(TableComponentTest, EvaluateGivesTheExpressionAsText) {
   EXPECT_EQ(t->Evaluate("m_company"), std::string(12, ' ')) << "blank at the end";
 }
 
+TEST(TagDefinitionsTest, IndexListLinesAreReadInPairs) {
+  std::vector<TagDefinition> d =
+      TagDefinitionsFrom({"MNCOMP,F,F,t_company", "", "MNALL,T,T,t_company + t_type", "t_red > 5",
+                          "LONGERNAME12,F,T,x", "", "ODD,F,F,y"});
+  ASSERT_EQ(d.size(), 3u) << "an odd last line is not a tag";
+  EXPECT_EQ(d[0].name, "MNCOMP");
+  EXPECT_EQ(d[0].expression, "t_company");
+  EXPECT_FALSE(d[0].descending);
+  EXPECT_FALSE(d[0].unique);
+  EXPECT_TRUE(d[0].condition.empty());
+  EXPECT_TRUE(d[1].descending);
+  EXPECT_TRUE(d[1].unique);
+  EXPECT_EQ(d[1].expression, "t_company + t_type");
+  EXPECT_EQ(d[1].condition, "t_red > 5");
+  EXPECT_EQ(d[2].name, "LONGERNAME");
+}
+
+class ProductionIndexTest : public TableComponentTest {
+ protected:
+  std::unique_ptr<TTzDbf> Indexed(TCreateIndex mode) {
+    auto t = std::make_unique<TTzDbf>("ownspool");
+    t->DbfFields = kStashFields;
+    t->SetIndexList({"MCO,F,F,m_company + m_color", "", "MCOLOR,F,F,m_color", ""});
+    t->CreateIndex = mode;
+    t->HideDeletedRecs = true;
+    t->SetExclusive(true);
+    t->SetDbfFileName(dir_.File("ownspool.svx"));
+    t->SetActive(true);
+    return t;
+  }
+  // Appends a record behind the index's back.
+  void AppendUnindexed(const std::string& company, const std::string& color) {
+    DbfTable t;
+    ASSERT_TRUE(OpenDbf(t, dir_.File("ownspool.svx"), true));
+    fv::SetText(t, 1, company);
+    fv::SetText(t, 4, color);
+    GatherRecord(t);
+    ASSERT_TRUE(PutDbfRecord(t, t.record_count + 1));
+    ASSERT_TRUE(CloseDbf(t));
+  }
+  std::string Mdx() const { return dir_.File("ownspool.MDX"); }
+};
+
+TEST_F(ProductionIndexTest, TheIndexIsBuiltAtOpenAndFollowsTheTags) {
+  auto t = Indexed(ciAlways);
+  ASSERT_TRUE(FileExistsName(Mdx()));
+  EXPECT_TRUE(ProductionIndexFlag(*Area(t->WorkAreaNumber())));
+  AddThread(*t, "OSTRA", "1002", 1);
+  AddThread(*t, "MADEIRA", "1001", 2);
+  AddThread(*t, "OSTRA", "1001", 3);
+  EXPECT_EQ(t->CurrentOrder(), 1);
+  std::vector<int> order;
+  for (t->GoTop(); !t->dEOF(); t->Skip(1)) order.push_back(t->GetLongField("m_onhand"));
+  EXPECT_EQ(order, (std::vector<int>{2, 3, 1}));
+  EXPECT_TRUE(t->Find("OSTRA       1002"));
+  EXPECT_EQ(t->GetLongField("m_onhand"), 1);
+  EXPECT_FALSE(t->Find("SULKY"));
+  EXPECT_TRUE(t->dEOF());
+  t->SetOrderToTag("mcolor");
+  EXPECT_EQ(t->CurrentOrder(), 2);
+  t->SetOrderTo(0);
+  EXPECT_EQ(t->CurrentOrder(), 0);
+}
+
+TEST_F(ProductionIndexTest, FindAnswersTheFoundFlagThroughTheResync) {
+  auto t = Indexed(ciAlways);
+  for (int i = 1; i <= 30; ++i) AddThread(*t, "OSTRA", std::to_string(1000 + i), i);
+  RecordingView view(10);
+  view.SetDataSource(t.get());
+  EXPECT_TRUE(t->Find("OSTRA       1015"));
+  EXPECT_EQ(t->GetLongField("m_onhand"), 15);
+  EXPECT_FALSE(t->Find("OSTRA       2000"));
+}
+
+TEST_F(ProductionIndexTest, EachModeRebuildsWhenItShould) {
+  { auto t = Indexed(ciAlways); }
+  AppendUnindexed("OSTRA", "1");
+  {
+    auto t = Indexed(ciNotFound);
+    EXPECT_FALSE(t->Find("OSTRA")) << "ciNotFound opens the index as it is";
+  }
+  {
+    auto t = Indexed(ciVerifyHeader);
+    EXPECT_FALSE(t->Find("OSTRA")) << "the stored tags equal IndexList";
+  }
+  {
+    auto t = Indexed(ciAlways);
+    EXPECT_TRUE(t->Find("OSTRA")) << "ciAlways builds at every open";
+  }
+  AppendUnindexed("SULKY", "2");
+  {
+    auto t = std::make_unique<TTzDbf>("ownspool");
+    t->SetIndexList({"MCO,F,F,m_company + m_color", "", "MTY,F,F,m_type", ""});
+    t->CreateIndex = ciVerifyHeader;
+    t->SetDbfFileName(dir_.File("ownspool.svx"));
+    t->SetActive(true);
+    EXPECT_TRUE(t->Find("SULKY")) << "another tag list is built again";
+  }
+}
+
+TEST_F(ProductionIndexTest, ADamagedIndexIsRebuiltSilentlyUnderNotFound) {
+  { auto t = Indexed(ciAlways); AddThread(*t, "OSTRA", "7", 7); }
+  for (size_t cut : {size_t{0}, size_t{100}, size_t{3071}}) {
+    std::vector<uint8_t> b = svtest::ReadBytes(Mdx());
+    if (cut == 100) {
+      for (size_t i = 512; i < b.size(); i += 7) b[i] ^= 0x5A;
+    } else {
+      b.resize(cut);
+    }
+    svtest::WriteBytes(Mdx(), b);
+    ErrorCapture errors;
+    auto t = Indexed(ciNotFound);
+    EXPECT_TRUE(errors.empty()) << cut;
+    EXPECT_TRUE(t->Find("OSTRA")) << cut;
+  }
+}
+
+TEST_F(ProductionIndexTest, ASemaphoreDatedTodayKeepsTheIndexAsItIs) {
+  { auto t = Indexed(ciAlways); }
+  AppendUnindexed("OSTRA", "1");
+  svtest::WriteBytes(dir_.File("ownspool.@S@"), {});
+  {
+    auto t = Indexed(ciAlways);
+    EXPECT_FALSE(t->Find("OSTRA"));
+  }
+}
+
+TEST_F(ProductionIndexTest, RefusingToMakeTheIndexClearsTheFlag) {
+  auto t = std::make_unique<TTzDbf>("ownspool");
+  t->DbfFields = kStashFields;
+  t->SetIndexList({"MCO,F,F,m_company + m_color", ""});
+  t->CreateIndex = ciAlways;
+  std::vector<std::string> called;
+  t->OnBeforeMakeIndex = [&called](TTzDbf*, const std::string& name, bool& can_make) {
+    called.push_back(name);
+    can_make = false;
+  };
+  t->SetDbfFileName(dir_.File("ownspool.svx"));
+  t->SetActive(true);
+  ASSERT_EQ(called.size(), 1u);
+  EXPECT_FALSE(ProductionIndexFlag(*Area(t->WorkAreaNumber())));
+  EXPECT_FALSE(FileExistsName(Mdx()));
+  EXPECT_EQ(t->CurrentOrder(), 0);
+}
+
 }  // namespace
 }  // namespace sv
