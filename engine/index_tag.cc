@@ -162,29 +162,30 @@ uint32_t BuildTagTree(MdxFile& file, const KeyOrder& order, bool unique, KeySour
   const size_t sort_width = static_cast<size_t>(SortableLength(order.type, klen)) + 4;
   const size_t stride = sort_width;
 
+  // A character key sorts as its own bytes (their complement when
+  // descending), so its sort row gives the key back; numbers and dates keep
+  // their stored form beside the rows. Every row ends with its record.
+  const bool rows_hold_keys = order.type == kCharKey;
   std::vector<uint8_t> keys;
   std::vector<uint8_t> sortable;
-  std::vector<int32_t> records;
   const size_t expected = record_count > 0 ? static_cast<size_t>(record_count) : 0;
-  keys.reserve(expected * static_cast<size_t>(klen));
+  if (!rows_hold_keys) keys.reserve(expected * static_cast<size_t>(klen));
   sortable.reserve(expected * stride);
-  records.reserve(expected);
-  std::vector<uint8_t> key(static_cast<size_t>(klen));
+  uint8_t key[kMaxKeyLength];
   for (int32_t r = 1; r <= record_count; ++r) {
-    const KeySource::Result result = source.KeyOf(r, key.data());
+    const KeySource::Result result = source.KeyOf(r, key);
     if (result == KeySource::kFailed) return 0;
     if (result == KeySource::kNoKey) continue;
-    keys.insert(keys.end(), key.begin(), key.end());
+    if (!rows_hold_keys) keys.insert(keys.end(), key, key + klen);
     const size_t at = sortable.size();
     sortable.resize(at + stride);
-    SortableKey(order, key.data(), sortable.data() + at);
+    SortableKey(order, key, sortable.data() + at);
     uint8_t* rn = sortable.data() + at + stride - 4;
     for (int i = 0; i < 4; ++i) rn[i] = static_cast<uint8_t>(static_cast<uint32_t>(r) >> (8 * (3 - i)));
-    records.push_back(r);
   }
-  *any_key = !records.empty();
+  const size_t n = sortable.size() / stride;
+  *any_key = n > 0;
 
-  const size_t n = records.size();
   std::vector<uint32_t> idx(n);
   for (size_t i = 0; i < n; ++i) idx[i] = static_cast<uint32_t>(i);
   {
@@ -233,21 +234,26 @@ uint32_t BuildTagTree(MdxFile& file, const KeyOrder& order, bool unique, KeySour
     lv.last_key.assign(child_max, child_max + klen);
   };
 
-  const uint8_t* prev = nullptr;
+  const uint8_t* prev_row = nullptr;
+  uint8_t flipped[kMaxKeyLength];
   for (size_t i = 0; i < n && !failed; ++i) {
     const uint32_t item = idx[i];
-    const uint8_t* k = keys.data() + static_cast<size_t>(item) * static_cast<size_t>(klen);
-    if (unique && prev != nullptr) {
-      const size_t prev_item = (prev - keys.data()) / static_cast<size_t>(klen);
-      if (std::memcmp(sortable.data() + prev_item * stride, sortable.data() + item * stride,
-                      sort_width - 4) == 0) {
-        continue;
-      }
+    const uint8_t* row = sortable.data() + static_cast<size_t>(item) * stride;
+    if (unique && prev_row != nullptr && std::memcmp(prev_row, row, sort_width - 4) == 0) continue;
+    prev_row = row;
+    const uint8_t* k = row;
+    if (!rows_hold_keys) {
+      k = keys.data() + static_cast<size_t>(item) * static_cast<size_t>(klen);
+    } else if (order.descending) {
+      for (int b = 0; b < klen; ++b) flipped[b] = static_cast<uint8_t>(~row[b]);
+      k = flipped;
     }
-    prev = k;
+    const uint8_t* rn = row + stride - 4;
+    const uint32_t record = (static_cast<uint32_t>(rn[0]) << 24) |
+                            (static_cast<uint32_t>(rn[1]) << 16) |
+                            (static_cast<uint32_t>(rn[2]) << 8) | rn[3];
     LevelBuf& leaf = levels[0];
-    PutEntry(view.Entry(leaf.node.data(), leaf.count), static_cast<uint32_t>(records[item]), k, klen,
-             elen);
+    PutEntry(view.Entry(leaf.node.data(), leaf.count), record, k, klen, elen);
     ++leaf.count;
     SetCount(leaf.node.data(), leaf.count);
     if (leaf.count == max_keys) {
