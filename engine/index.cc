@@ -163,8 +163,8 @@ void SyncTag(WorkArea& a, AreaIndex& ix, OpenTag& t) {
     tag.set_at_end(true);
     return;
   }
-  std::vector<uint8_t> key(static_cast<size_t>(tag.key_length()));
-  const KeySource::Result r = KeyOfBuffers(a, t, key.data());
+  uint8_t key[kMaxKeyLength];
+  const KeySource::Result r = KeyOfBuffers(a, t, key);
   if (r == KeySource::kFailed) return;
   if (r == KeySource::kNoKey) {
     tag.Unposition();
@@ -173,7 +173,7 @@ void SyncTag(WorkArea& a, AreaIndex& ix, OpenTag& t) {
   }
   bool found = false;
   bool key_found = false;
-  if (tag.SeekRecord(key.data(), a.current, &found, &key_found) == Step::kError) return;
+  if (tag.SeekRecord(key, a.current, &found, &key_found) == Step::kError) return;
   if (!key_found) {
     ReportError(212, "Key: \"" + KeyText(t) + "\" not in index: " + tag.index_name() +
                          ". [SyncIndex-1] Record: " + std::to_string(a.current));
@@ -706,12 +706,11 @@ bool Reindex() {
 bool AppendNewKey(WorkArea& a) {
   if (a.index == nullptr) return true;
   bool ok = true;
-  std::vector<uint8_t> key;
+  uint8_t key[kMaxKeyLength];
   for (size_t i = 0; i < a.index->tags.size(); ++i) {
     OpenTag& t = a.index->tags[i];
     IndexTag& tag = *t.tag;
-    key.assign(static_cast<size_t>(tag.key_length()), 0);
-    const KeySource::Result r = KeyOfBuffers(a, t, key.data());
+    const KeySource::Result r = KeyOfBuffers(a, t, key);
     if (r == KeySource::kFailed) {
       ok = false;
       continue;
@@ -722,7 +721,7 @@ bool AppendNewKey(WorkArea& a) {
       continue;
     }
     bool inserted = false;
-    if (tag.Insert(key.data(), a.current, &inserted) != Step::kOk) {
+    if (tag.Insert(key, a.current, &inserted) != Step::kOk) {
       ReportError(kCorruptIndex, "Index file corrupted. " + tag.index_name() + " [AppendNewKey]");
       ok = false;
       continue;
@@ -742,20 +741,19 @@ bool CompareKeys(WorkArea& a) {
   }
   ix.old_keys_noted = false;
   bool ok = true;
-  std::vector<uint8_t> key;
+  uint8_t key[kMaxKeyLength];
   for (size_t i = 0; i < ix.tags.size(); ++i) {
     OpenTag& t = ix.tags[i];
     IndexTag& tag = *t.tag;
     const bool controlling = static_cast<int>(i + 1) == ix.order;
-    key.assign(static_cast<size_t>(tag.key_length()), 0);
-    const KeySource::Result r = KeyOfBuffers(a, t, key.data());
+    const KeySource::Result r = KeyOfBuffers(a, t, key);
     if (r == KeySource::kFailed) {
       ok = false;
       continue;
     }
     const bool has = r == KeySource::kKey;
     const bool same = has == t.old_has_key &&
-                      (!has || std::memcmp(key.data(), t.old_key.data(), key.size()) == 0);
+                      (!has || std::memcmp(key, t.old_key.data(), t.old_key.size()) == 0);
     if (same) {
       if (controlling && (!tag.positioned() || tag.record() != a.current)) SyncTag(a, ix, t);
       continue;
@@ -774,7 +772,7 @@ bool CompareKeys(WorkArea& a) {
     }
     if (has) {
       bool inserted = false;
-      if (tag.Insert(key.data(), a.current, &inserted) != Step::kOk) {
+      if (tag.Insert(key, a.current, &inserted) != Step::kOk) {
         ok = false;
         continue;
       }

@@ -17,31 +17,6 @@ constexpr int kDigitBytes = 10;
 
 int DigitCount(const uint8_t* k) { return (k[1] >> 2) & 0x1F; }
 
-int CompareNumeric(const uint8_t* a, const uint8_t* b) {
-  const bool neg_a = (a[1] & kSignBit) != 0;
-  const bool neg_b = (b[1] & kSignBit) != 0;
-  if (neg_a != neg_b) return neg_a ? -1 : 1;
-  const int count_a = DigitCount(a);
-  const int count_b = DigitCount(b);
-  const int exp_a = count_a == 0 ? 0 : a[0];
-  const int exp_b = count_b == 0 ? 0 : b[0];
-  int r;
-  if (exp_a != exp_b) {
-    r = exp_a < exp_b ? -1 : 1;
-  } else {
-    // Counts come from the file; a damaged one must not read past the key.
-    const int n = std::min((std::max(count_a, count_b) + 1) / 2, kDigitBytes);
-    r = std::memcmp(a + 2, b + 2, static_cast<size_t>(n));
-  }
-  return neg_a ? -r : r;
-}
-
-int CompareDate(const uint8_t* a, const uint8_t* b) {
-  const double x = UnpackDate(a);
-  const double y = UnpackDate(b);
-  return x < y ? -1 : (x > y ? 1 : 0);
-}
-
 }  // namespace
 
 void PackNumericText(std::string_view s, int decimals, uint8_t* out) {
@@ -130,23 +105,29 @@ double UnpackDate(const uint8_t* key) {
   return d;
 }
 
-int CompareKeyBytes(char type, const uint8_t* a, const uint8_t* b, int length) {
-  switch (type) {
-    case kNumericKey:
-      return CompareNumeric(a, b);
-    case kDateKey:
-      return CompareDate(a, b);
-    default:
-      return std::memcmp(a, b, static_cast<size_t>(length));
+int CompareNumericKey(const uint8_t* a, const uint8_t* b) {
+  const bool neg_a = (a[1] & kSignBit) != 0;
+  const bool neg_b = (b[1] & kSignBit) != 0;
+  if (neg_a != neg_b) return neg_a ? -1 : 1;
+  const int count_a = DigitCount(a);
+  const int count_b = DigitCount(b);
+  const int exp_a = count_a == 0 ? 0 : a[0];
+  const int exp_b = count_b == 0 ? 0 : b[0];
+  int r;
+  if (exp_a != exp_b) {
+    r = exp_a < exp_b ? -1 : 1;
+  } else {
+    // Counts come from the file; a damaged one must not read past the key.
+    const int n = std::min((std::max(count_a, count_b) + 1) / 2, kDigitBytes);
+    r = std::memcmp(a + 2, b + 2, static_cast<size_t>(n));
   }
+  return neg_a ? -r : r;
 }
 
-bool KeyOrder::KeyBefore(const uint8_t* key, const uint8_t* search, int n) const {
-  if (type == kCharKey && n < length) {
-    const int r = std::memcmp(key, search, static_cast<size_t>(n));
-    return descending ? r > 0 : r < 0;
-  }
-  return Compare(key, search) < 0;
+int CompareDateKey(const uint8_t* a, const uint8_t* b) {
+  const double x = UnpackDate(a);
+  const double y = UnpackDate(b);
+  return x < y ? -1 : (x > y ? 1 : 0);
 }
 
 int SortableLength(char type, int length) {

@@ -14,6 +14,17 @@ namespace {
 // Deeper than any tree a real table can give (a node holds at least 2 keys).
 constexpr size_t kMaxDepth = 40;
 
+// Asks for a whole node at once. The binary search and the insertion touch
+// lines all over a node that is seldom in the cache; one miss after the other
+// costs several times more than all of them together.
+inline void PrefetchNode(const uint8_t* node) {
+#if defined(__GNUC__)
+  for (size_t i = 0; i < kBlockSize; i += 64) __builtin_prefetch(node + i);
+#else
+  (void)node;
+#endif
+}
+
 inline int Count(const uint8_t* node) { return Get16(node + kNodeCountOffset); }
 inline void SetCount(uint8_t* node, int n) {
   Put16(node + kNodeCountOffset, static_cast<uint16_t>(n));
@@ -151,29 +162,30 @@ uint32_t BuildTagTree(MdxFile& file, const KeyOrder& order, bool unique, KeySour
   const size_t sort_width = static_cast<size_t>(SortableLength(order.type, klen)) + 4;
   const size_t stride = sort_width;
 
+  // A character key sorts as its own bytes (their complement when
+  // descending), so its sort row gives the key back; numbers and dates keep
+  // their stored form beside the rows. Every row ends with its record.
+  const bool rows_hold_keys = order.type == kCharKey;
   std::vector<uint8_t> keys;
   std::vector<uint8_t> sortable;
-  std::vector<int32_t> records;
   const size_t expected = record_count > 0 ? static_cast<size_t>(record_count) : 0;
-  keys.reserve(expected * static_cast<size_t>(klen));
+  if (!rows_hold_keys) keys.reserve(expected * static_cast<size_t>(klen));
   sortable.reserve(expected * stride);
-  records.reserve(expected);
-  std::vector<uint8_t> key(static_cast<size_t>(klen));
+  uint8_t key[kMaxKeyLength];
   for (int32_t r = 1; r <= record_count; ++r) {
-    const KeySource::Result result = source.KeyOf(r, key.data());
+    const KeySource::Result result = source.KeyOf(r, key);
     if (result == KeySource::kFailed) return 0;
     if (result == KeySource::kNoKey) continue;
-    keys.insert(keys.end(), key.begin(), key.end());
+    if (!rows_hold_keys) keys.insert(keys.end(), key, key + klen);
     const size_t at = sortable.size();
     sortable.resize(at + stride);
-    SortableKey(order, key.data(), sortable.data() + at);
+    SortableKey(order, key, sortable.data() + at);
     uint8_t* rn = sortable.data() + at + stride - 4;
     for (int i = 0; i < 4; ++i) rn[i] = static_cast<uint8_t>(static_cast<uint32_t>(r) >> (8 * (3 - i)));
-    records.push_back(r);
   }
-  *any_key = !records.empty();
+  const size_t n = sortable.size() / stride;
+  *any_key = n > 0;
 
-  const size_t n = records.size();
   std::vector<uint32_t> idx(n);
   for (size_t i = 0; i < n; ++i) idx[i] = static_cast<uint32_t>(i);
   {
@@ -222,21 +234,26 @@ uint32_t BuildTagTree(MdxFile& file, const KeyOrder& order, bool unique, KeySour
     lv.last_key.assign(child_max, child_max + klen);
   };
 
-  const uint8_t* prev = nullptr;
+  const uint8_t* prev_row = nullptr;
+  uint8_t flipped[kMaxKeyLength];
   for (size_t i = 0; i < n && !failed; ++i) {
     const uint32_t item = idx[i];
-    const uint8_t* k = keys.data() + static_cast<size_t>(item) * static_cast<size_t>(klen);
-    if (unique && prev != nullptr) {
-      const size_t prev_item = (prev - keys.data()) / static_cast<size_t>(klen);
-      if (std::memcmp(sortable.data() + prev_item * stride, sortable.data() + item * stride,
-                      sort_width - 4) == 0) {
-        continue;
-      }
+    const uint8_t* row = sortable.data() + static_cast<size_t>(item) * stride;
+    if (unique && prev_row != nullptr && std::memcmp(prev_row, row, sort_width - 4) == 0) continue;
+    prev_row = row;
+    const uint8_t* k = row;
+    if (!rows_hold_keys) {
+      k = keys.data() + static_cast<size_t>(item) * static_cast<size_t>(klen);
+    } else if (order.descending) {
+      for (int b = 0; b < klen; ++b) flipped[b] = static_cast<uint8_t>(~row[b]);
+      k = flipped;
     }
-    prev = k;
+    const uint8_t* rn = row + stride - 4;
+    const uint32_t record = (static_cast<uint32_t>(rn[0]) << 24) |
+                            (static_cast<uint32_t>(rn[1]) << 16) |
+                            (static_cast<uint32_t>(rn[2]) << 8) | rn[3];
     LevelBuf& leaf = levels[0];
-    PutEntry(view.Entry(leaf.node.data(), leaf.count), static_cast<uint32_t>(records[item]), k, klen,
-             elen);
+    PutEntry(view.Entry(leaf.node.data(), leaf.count), record, k, klen, elen);
     ++leaf.count;
     SetCount(leaf.node.data(), leaf.count);
     if (leaf.count == max_keys) {
@@ -337,6 +354,12 @@ int IndexTag::WriteHeader() {
   return code;
 }
 
+uint8_t* IndexTag::Scratch() {
+  if (scratch_.empty()) scratch_.assign(2 * kBlockSize, 0);
+  std::fill(scratch_.begin(), scratch_.end(), 0);
+  return scratch_.data();
+}
+
 void IndexTag::SetRoot(uint32_t block) {
   Put32(header_ + kTagRootOffset, block);
   header_changed_ = true;
@@ -356,6 +379,12 @@ void IndexTag::Corrupted(std::string_view where) {
 const uint8_t* IndexTag::GetNode(uint32_t block) {
   NodeFault fault;
   const uint8_t* node = file_.Node(block, &fault);
+  if (node != nullptr && Count(node) <= max_keys_) return node;
+  NodeFailed(node, fault);
+  return nullptr;
+}
+
+void IndexTag::NodeFailed(const uint8_t* node, NodeFault fault) {
   if (node == nullptr) {
     failed_ = true;
     if (fault == NodeFault::kZero) {
@@ -366,13 +395,9 @@ const uint8_t* IndexTag::GetNode(uint32_t block) {
     } else {
       Corrupted(" [GetNode]");
     }
-    return nullptr;
+    return;
   }
-  if (Count(node) > max_keys_) {
-    Corrupted(" [GetNode]");
-    return nullptr;
-  }
-  return node;
+  Corrupted(" [GetNode]");
 }
 
 uint8_t* IndexTag::GetMutableNode(uint32_t block) {
@@ -395,19 +420,40 @@ bool IndexTag::CheckChild(const std::vector<Level>& path, uint32_t child) {
   return true;
 }
 
-int IndexTag::LowerBound(const uint8_t* node, int count, const uint8_t* key, int n) const {
-  NodeView view{entry_length_};
+namespace {
+
+template <typename Before>
+int BinarySearch(const uint8_t* node, int count, int elen, Before before) {
+  const uint8_t* keys = node + kNodeEntriesOffset + kEntryNumberSize;
   int lo = 0;
   int hi = count;
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
-    if (order_.KeyBefore(view.Key(node, mid), key, n)) {
+    if (before(keys + mid * elen)) {
       lo = mid + 1;
     } else {
       hi = mid;
     }
   }
   return lo;
+}
+
+}  // namespace
+
+int IndexTag::LowerBound(const uint8_t* node, int count, const uint8_t* key, int n) const {
+  if (order_.type == kCharKey) {
+    // Character keys are plain bytes: one comparison over the search key's
+    // length, with the rule chosen once per node rather than per entry.
+    const size_t len = static_cast<size_t>(std::min(n, order_.length));
+    if (order_.descending) {
+      return BinarySearch(node, count, entry_length_,
+                          [&](const uint8_t* k) { return CompareCharBytes(k, key, len) > 0; });
+    }
+    return BinarySearch(node, count, entry_length_,
+                        [&](const uint8_t* k) { return CompareCharBytes(k, key, len) < 0; });
+  }
+  return BinarySearch(node, count, entry_length_,
+                      [&](const uint8_t* k) { return order_.KeyBefore(k, key, n); });
 }
 
 // Extends the path from `block` down its leftmost or rightmost edge to a
@@ -433,7 +479,7 @@ bool IndexTag::DescendEdge(uint32_t block, bool leftmost) {
 
 Step IndexTag::StepForward() {
   NodeView view{entry_length_};
-  std::vector<Level> saved;
+  bool saved = false;
   // The last key seen: a leaf further on must not start below it, or the
   // tree leads back (a damaged file) and the walk would not end.
   const uint8_t* previous = nullptr;
@@ -450,7 +496,10 @@ Step IndexTag::StepForward() {
       return Step::kOk;
     }
     if (Count(node) > 0) previous = view.Key(node, Count(node) - 1);
-    if (saved.empty()) saved = path_;
+    if (!saved) {
+      saved_path_ = path_;
+      saved = true;
+    }
     // Climb to the first branch with a child to the right.
     size_t d = path_.size() - 1;
     bool moved = false;
@@ -470,7 +519,7 @@ Step IndexTag::StepForward() {
       }
     }
     if (!moved) {
-      path_ = saved;
+      path_ = saved_path_;
       return Step::kEnd;
     }
   }
@@ -478,7 +527,7 @@ Step IndexTag::StepForward() {
 
 Step IndexTag::StepBackward() {
   NodeView view{entry_length_};
-  std::vector<Level> saved;
+  bool saved = false;
   const uint8_t* previous = nullptr;
   bool moved_leaf = false;
   for (;;) {
@@ -501,7 +550,10 @@ Step IndexTag::StepBackward() {
       if (Count(node) > 0) previous = view.Key(node, 0);
     }
     moved_leaf = true;
-    if (saved.empty()) saved = path_;
+    if (!saved) {
+      saved_path_ = path_;
+      saved = true;
+    }
     size_t d = path_.size() - 1;
     bool moved = false;
     while (d > 0) {
@@ -520,7 +572,7 @@ Step IndexTag::StepBackward() {
       }
     }
     if (!moved) {
-      path_ = saved;
+      path_ = saved_path_;
       return Step::kEnd;
     }
   }
@@ -547,14 +599,6 @@ const uint8_t* IndexTag::key() const {
   NodeFault fault;
   const uint8_t* node = file_.Node(path_.back().block, &fault);
   return node ? view.Key(node, path_.back().pos) : key_.data();
-}
-
-void IndexTag::Detach() {
-  if (state_ == kOn && path_valid_) {
-    std::memcpy(key_.data(), key(), static_cast<size_t>(order_.length));
-    record_ = record();
-  }
-  path_valid_ = false;
 }
 
 bool IndexTag::EnsurePath(const std::string& where) {
@@ -654,6 +698,7 @@ Step IndexTag::SeekPath(const uint8_t* key, int n) {
     path_.push_back({block, pos});
     if (view.IsLeaf(node)) break;
     const uint32_t child = view.Number(node, pos);
+    if (const uint8_t* next = file_.Peek(child)) PrefetchNode(next);
     if (!CheckChild(path_, child)) return Step::kError;
     block = child;
   }
@@ -718,7 +763,7 @@ Step IndexTag::SeekRecord(const uint8_t* key, int32_t record, bool* found, bool*
 Step IndexTag::Insert(const uint8_t* key, int32_t record, bool* inserted) {
   failed_ = false;
   *inserted = false;
-  Detach();
+  // The search below replaces the cursor, so there is nothing to keep.
   NodeView view{entry_length_};
   const int klen = order_.length;
   if (SeekPath(key, klen) == Step::kError) {
@@ -749,9 +794,9 @@ Step IndexTag::Insert(const uint8_t* key, int32_t record, bool* inserted) {
   }
 
   // Split: the upper half of the entries moves to a new node.
-  std::vector<uint8_t> temp(2 * kBlockSize, 0);
-  std::memcpy(temp.data(), leaf, kBlockSize);
-  uint8_t* te = view.Entry(temp.data(), pos);
+  uint8_t* temp = Scratch();
+  std::memcpy(temp, leaf, kBlockSize);
+  uint8_t* te = view.Entry(temp, pos);
   std::memmove(te + entry_length_, te, static_cast<size_t>((count - pos) * entry_length_ + 4));
   PutEntry(te, static_cast<uint32_t>(record), key, klen, entry_length_);
   const int lower_keep = count - count / 2;
@@ -759,15 +804,16 @@ Step IndexTag::Insert(const uint8_t* key, int32_t record, bool* inserted) {
   const int total = count + 1;
   uint32_t upper_block;
   uint8_t* upper = file_.NewNode(&upper_block);
-  std::memcpy(view.Entry(upper, 0), view.Entry(temp.data(), split),
+  std::memcpy(view.Entry(upper, 0), view.Entry(temp, split),
               static_cast<size_t>((total - split) * entry_length_));
   SetCount(upper, total - split);
   std::memset(leaf, 0, kBlockSize);
-  std::memcpy(view.Entry(leaf, 0), view.Entry(temp.data(), 0), static_cast<size_t>(split * entry_length_));
+  std::memcpy(view.Entry(leaf, 0), view.Entry(temp, 0), static_cast<size_t>(split * entry_length_));
   SetCount(leaf, split);
-  std::vector<uint8_t> lower_max(view.Key(leaf, split - 1), view.Key(leaf, split - 1) + klen);
+  uint8_t lower_max[kMaxKeyLength];
+  std::memcpy(lower_max, view.Key(leaf, split - 1), static_cast<size_t>(klen));
   const uint32_t lower_block = path_.back().block;
-  InsertInParent(static_cast<int>(path_.size()) - 2, lower_block, lower_max.data(), upper_block);
+  InsertInParent(static_cast<int>(path_.size()) - 2, lower_block, lower_max, upper_block);
   if (failed_) return Step::kError;
   // The path changed shape; the cursor finds the new entry when next used.
   std::memcpy(key_.data(), key, static_cast<size_t>(klen));
@@ -802,12 +848,12 @@ void IndexTag::InsertInParent(int level, uint32_t lower, const uint8_t* lower_ma
     SetCount(node, count + 1);
     return;
   }
-  std::vector<uint8_t> temp(2 * kBlockSize, 0);
-  std::memcpy(temp.data(), node, kBlockSize);
-  uint8_t* te = view.Entry(temp.data(), cpos);
+  uint8_t* temp = Scratch();
+  std::memcpy(temp, node, kBlockSize);
+  uint8_t* te = view.Entry(temp, cpos);
   std::memmove(te + entry_length_, te, static_cast<size_t>((count - cpos) * entry_length_ + 4));
   PutEntry(te, lower, lower_max, klen, entry_length_);
-  Put32(view.Entry(temp.data(), cpos + 1), upper);
+  Put32(view.Entry(temp, cpos + 1), upper);
   const int total = count + 1;  // keyed entries, plus the rightmost pointer
   const int lower_keep = count - count / 2;
   const int split = cpos < lower_keep ? lower_keep + 1 : lower_keep;
@@ -815,21 +861,23 @@ void IndexTag::InsertInParent(int level, uint32_t lower, const uint8_t* lower_ma
   // that entry's key goes up as the separator.
   uint32_t upper_block;
   uint8_t* up = file_.NewNode(&upper_block);
-  std::memcpy(view.Entry(up, 0), view.Entry(temp.data(), split),
+  std::memcpy(view.Entry(up, 0), view.Entry(temp, split),
               static_cast<size_t>((total - split) * entry_length_ + 4));
   SetCount(up, total - split);
-  std::vector<uint8_t> sep(view.Key(temp.data(), split - 1), view.Key(temp.data(), split - 1) + klen);
+  // The scratch node is reused above; the separator goes up in a copy.
+  uint8_t sep[kMaxKeyLength];
+  std::memcpy(sep, view.Key(temp, split - 1), static_cast<size_t>(klen));
   std::memset(node, 0, kBlockSize);
-  std::memcpy(view.Entry(node, 0), view.Entry(temp.data(), 0),
+  std::memcpy(view.Entry(node, 0), view.Entry(temp, 0),
               static_cast<size_t>((split - 1) * entry_length_ + 4));
   SetCount(node, split - 1);
-  InsertInParent(level - 1, block, sep.data(), upper_block);
+  InsertInParent(level - 1, block, sep, upper_block);
 }
 
 Step IndexTag::Remove(const uint8_t* key, int32_t record, bool* found) {
   failed_ = false;
   *found = false;
-  Detach();
+  // The search below replaces the cursor, so there is nothing to keep.
   bool hit = false;
   const bool was_unique = unique_;
   // A unique tag holds one entry per key, but only the record's own goes.
@@ -855,8 +903,9 @@ Step IndexTag::Remove(const uint8_t* key, int32_t record, bool* found) {
     std::memset(leaf, 0, kBlockSize);
     RemoveChild(depth - 1);
   } else if (pos == count - 1 && count - 1 > 0 && depth > 0) {
-    std::vector<uint8_t> max_key(view.Key(leaf, count - 2), view.Key(leaf, count - 2) + klen);
-    UpdateMax(depth - 1, max_key.data());
+    uint8_t max_key[kMaxKeyLength];
+    std::memcpy(max_key, view.Key(leaf, count - 2), static_cast<size_t>(klen));
+    UpdateMax(depth - 1, max_key);
   }
   Unposition();
   return failed_ ? Step::kError : Step::kOk;
@@ -885,10 +934,11 @@ void IndexTag::RemoveChild(int level) {
     return;
   }
   // The rightmost child goes: the last keyed child takes its place.
-  std::vector<uint8_t> max_key(view.Key(node, count - 1), view.Key(node, count - 1) + klen);
+  uint8_t max_key[kMaxKeyLength];
+  std::memcpy(max_key, view.Key(node, count - 1), static_cast<size_t>(klen));
   std::memset(view.Entry(node, count - 1) + 4, 0, static_cast<size_t>(entry_length_));
   SetCount(node, count - 1);
-  if (level > 0) UpdateMax(level - 1, max_key.data());
+  if (level > 0) UpdateMax(level - 1, max_key);
 }
 
 void IndexTag::UpdateMax(int level, const uint8_t* max_key) {

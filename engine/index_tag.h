@@ -127,6 +127,7 @@ class IndexTag {
   enum State { kNone, kOn };
 
   const uint8_t* GetNode(uint32_t block);
+  void NodeFailed(const uint8_t* node, NodeFault fault);
   uint8_t* GetMutableNode(uint32_t block);
   bool CheckChild(const std::vector<Level>& path, uint32_t child);
   void Corrupted(std::string_view where);
@@ -135,14 +136,14 @@ class IndexTag {
   Step StepForward();
   Step StepBackward();
   Step SeekPath(const uint8_t* key, int n);
-  // Keeps the cursor's key and record before the tree changes.
-  void Detach();
   // Finds the path of a detached cursor again.
   bool EnsurePath(const std::string& where);
   void InsertInParent(int level, uint32_t lower, const uint8_t* lower_max, uint32_t upper);
   void RemoveChild(int level);
   void UpdateMax(int level, const uint8_t* max_key);
   void SetRoot(uint32_t block);
+  // A zeroed two-node buffer for splitting a node.
+  uint8_t* Scratch();
 
   MdxFile& file_;
   int order_number_;
@@ -166,6 +167,8 @@ class IndexTag {
   bool at_end_ = false;
   bool at_start_ = false;
   bool failed_ = false;  // a fault was reported during the current step
+  std::vector<uint8_t> scratch_;
+  std::vector<Level> saved_path_;  // a step's way back when it runs off the end
   std::string next_name_ = " [_FindNextRec]";
   std::string prior_name_ = " [_FindPriorRec]";
 };

@@ -9,6 +9,7 @@
 #define SV_ENGINE_MDX_FILE_H_
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -74,8 +75,17 @@ class MdxFile {
   int ReadBlocks(uint32_t block, uint8_t* out, size_t n, size_t* got) const;
   int WriteBlocks(uint32_t block, const uint8_t* data, size_t n);
 
-  // Node store. Node() answers nullptr with the fault set.
-  const uint8_t* Node(uint32_t block, NodeFault* fault);
+  // Node store. Node() answers nullptr with the fault set. Node pointers
+  // stay valid until Create(), Open() or Close().
+  const uint8_t* Node(uint32_t block, NodeFault* fault) {
+    if (const uint8_t* node = Cached(block)) {
+      *fault = NodeFault::kNone;
+      return node;
+    }
+    return Load(block, fault);
+  }
+  // The node when it is already held, else nullptr; never reads or reports.
+  const uint8_t* Peek(uint32_t block) const { return Cached(block); }
   // As Node(), and the node will be written back.
   uint8_t* MutableNode(uint32_t block, NodeFault* fault);
   // A zeroed node at the end of the file.
@@ -87,12 +97,42 @@ class MdxFile {
   int Close();
 
  private:
-  struct CachedNode {
+  // Every node this engine writes starts on an even block, so nodes are kept
+  // in chunks found by block / 2, with a bit each for loaded and changed. A
+  // node at an odd block can only come from a damaged file; it gets a copy of
+  // its own.
+  static constexpr uint32_t kChunkNodes = 64;
+  // A miss reads up to this many nodes at once: a build lays a tag's nodes
+  // side by side, and one read of several costs about as much as one.
+  static constexpr uint32_t kReadAhead = 16;
+  // The bits live beside the pointer, not with the nodes, so that finding a
+  // node touches one small dense table.
+  struct Chunk {
+    std::unique_ptr<uint8_t[]> data;  // kChunkNodes nodes
+    uint64_t loaded = 0;
+    uint64_t dirty = 0;
+    uint8_t* Node(uint32_t i) const { return data.get() + i * mdx::kBlockSize; }
+  };
+  struct OddNode {
     uint8_t data[mdx::kBlockSize];
     bool dirty = false;
   };
 
-  CachedNode* Load(uint32_t block, NodeFault* fault);
+  const uint8_t* Cached(uint32_t block) const {
+    if (block & 1) return nullptr;
+    const uint32_t slot = block / 2;
+    const size_t c = slot / kChunkNodes;
+    if (c >= chunks_.size()) return nullptr;
+    const Chunk& chunk = chunks_[c];
+    const uint32_t i = slot % kChunkNodes;
+    return (chunk.loaded >> i & 1) ? chunk.Node(i) : nullptr;
+  }
+  Chunk& ChunkOf(uint32_t slot);
+  uint8_t* Load(uint32_t block, NodeFault* fault);
+  uint8_t* LoadOdd(uint32_t block);
+  // Keeps clean cached nodes equal to bytes written past the store.
+  void Refresh(uint64_t offset, const uint8_t* data, size_t n);
+  void DropNodes();
   void RebuildTagTree();
   void MarkHeader() { header_changed_ = true; }
 
@@ -101,8 +141,9 @@ class MdxFile {
   uint8_t header_[mdx::kFileHeaderSize] = {};
   bool header_changed_ = false;
   uint64_t size_ = 0;  // includes blocks allocated but not yet written
-  std::vector<std::unique_ptr<CachedNode>> nodes_;  // by block number
-  std::vector<uint32_t> dirty_;
+  std::vector<Chunk> chunks_;
+  std::map<uint32_t, std::unique_ptr<OddNode>> odd_;
+  std::vector<uint32_t> dirty_;  // blocks, even and odd
   int node_error_ = 0;
 };
 

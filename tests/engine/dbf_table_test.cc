@@ -159,6 +159,55 @@ TEST_F(DbfTableTest, GatherCutsTextsAndFillsNumbersThatDoNotFitWithAsterisks) {
   EXPECT_EQ(field_text(5), "        ");
 }
 
+TEST_F(DbfTableTest, FieldsOfEveryWidthKeepTheirOwnBytes) {
+  // Widths around the word size, where copies of field bytes change method.
+  const int widths[] = {1, 7, 8, 9, 15, 16, 17, 100, 254};
+  std::vector<DbfFieldSpec> specs;
+  for (int w : widths) specs.push_back({"c" + std::to_string(w), 'C', w, 0});
+  for (int w : {1, 9, 19}) specs.push_back({"n" + std::to_string(w), 'N', w, 0});
+  std::string name = dir_.File("w.dbf");
+  ASSERT_TRUE(CreateDBF(name, specs));
+  DbfTable t;
+  ASSERT_TRUE(OpenDbf(t, name, false));
+  auto stored = [&t](int n) {
+    const DbfFieldDef& f = t.field(n);
+    return std::string(reinterpret_cast<const char*>(t.record.data() + f.offset), f.length);
+  };
+  // Text lengths per width: too long, full, one short, one, empty; each
+  // shorter text must blank what the one before left.
+  for (int form = 4; form >= 0; --form) {
+    SCOPED_TRACE(form);
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < std::size(widths); ++i) {
+      const int w = widths[i];
+      const int len = form == 0 ? 0 : form == 1 ? 1 : form == 2 ? w - 1 : form == 3 ? w : w + 3;
+      std::string text;
+      for (int k = 0; k < len; ++k) text += static_cast<char>('A' + (k + static_cast<int>(i)) % 26);
+      texts.push_back(text);
+      fv::SetText(t, static_cast<int>(i) + 1, text);
+    }
+    const int32_t numbers[] = {form == 0 ? 0 : 7, 12345678 + form, -form};
+    for (int k = 0; k < 3; ++k) fv::SetInt(t, static_cast<int>(std::size(widths)) + 1 + k, numbers[k]);
+    GatherRecord(t);
+    ASSERT_TRUE(PutDbfRecord(t, t.record_count + 1));
+    ASSERT_TRUE(GetDbfRecord(t, t.record_count));
+    ScatterRecord(t);
+    for (size_t i = 0; i < std::size(widths); ++i) {
+      const size_t w = static_cast<size_t>(widths[i]);
+      std::string expect = texts[i].substr(0, w);
+      expect.resize(w, ' ');
+      EXPECT_EQ(stored(static_cast<int>(i) + 1), expect) << "width " << w;
+      EXPECT_EQ(fv::Text(t, static_cast<int>(i) + 1), expect) << "width " << w;
+    }
+    const int first_n = static_cast<int>(std::size(widths)) + 1;
+    EXPECT_EQ(stored(first_n), form == 0 ? "0" : "7");
+    EXPECT_EQ(stored(first_n + 1), " " + std::to_string(12345678 + form));
+    const std::string last = form == 0 ? "0" : "-" + std::to_string(form);
+    EXPECT_EQ(stored(first_n + 2), std::string(19 - last.size(), ' ') + last);
+    EXPECT_EQ(fv::Int(t, first_n + 2), -form);
+  }
+}
+
 TEST_F(DbfTableTest, DatesFollowTheEngineDateForm) {
   std::string name = dir_.File("dates.dbf");
   ASSERT_TRUE(CreateDBF(name, {{"d", 'D', 8, 0}}));

@@ -185,6 +185,100 @@ TEST_F(MdxFileTest, RefusesFilesThatCannotBeIndexes) {
   EXPECT_EQ(f.Open(dir_.File("missing.mdx")), 2);
 }
 
+// A file of `nodes` nodes after the header; every byte tells its node and
+// place, so a node read from the wrong spot shows.
+std::vector<uint8_t> NodeFile(int nodes, uint8_t salt) {
+  std::vector<uint8_t> b(2048 + 1024 * static_cast<size_t>(nodes), 0);
+  mdx::Put16(&b[22], 1024);
+  for (size_t i = 2048; i < b.size(); ++i) b[i] = static_cast<uint8_t>((i >> 10) * 37 + i * 11 + salt);
+  return b;
+}
+
+uint32_t NodeBlock(int node) { return static_cast<uint32_t>(4 + 2 * node); }
+
+TEST_F(MdxFileTest, NodeStoreHoldsTheFileAndWritesBackItsChanges) {
+  // 150 nodes: more than one chunk of the store.
+  std::vector<uint8_t> image = NodeFile(150, 1);
+  svtest::WriteBytes(path_, image);
+  auto at = [&](int node) { return image.data() + 2048 + 1024 * static_cast<size_t>(node); };
+  MdxFile f;
+  ASSERT_EQ(f.Open(path_), 0);
+  NodeFault fault;
+  // Out of order, so that reads start mid-chunk and stop at nodes held.
+  for (int node : {70, 3, 69, 149, 0, 64, 63, 100}) {
+    const uint8_t* p = f.Node(NodeBlock(node), &fault);
+    ASSERT_NE(p, nullptr) << node;
+    EXPECT_EQ(std::memcmp(p, at(node), 1024), 0) << node;
+  }
+  for (int node : {62, 63, 64, 65, 0, 149}) {
+    uint8_t* p = f.MutableNode(NodeBlock(node), &fault);
+    ASSERT_NE(p, nullptr) << node;
+    p[0] = at(node)[0] = static_cast<uint8_t>(~at(node)[0]);
+    p[1023] = at(node)[1023] = static_cast<uint8_t>(node);
+  }
+  // A tag header rewritten over a node that is held shows in the node.
+  const std::vector<uint8_t> header(983, 0x77);
+  ASSERT_EQ(f.WriteBlocks(NodeBlock(100), header.data(), header.size()), 0);
+  std::memcpy(at(100), header.data(), header.size());
+  uint32_t fresh = 0;
+  uint8_t* made = f.NewNode(&fresh);
+  EXPECT_EQ(fresh, NodeBlock(150));
+  EXPECT_EQ(std::count(made, made + 1024, 0), 1024);
+  made[8] = 0x5A;
+  image.resize(image.size() + 1024, 0);
+  image[2048 + 150 * 1024 + 8] = 0x5A;
+  mdx::Put32(&image[32], fresh + 1);
+  // Allocated but not yet written: zeros.
+  const uint32_t unwritten = f.AllocateBlock();
+  for (int node = 0; node <= 150; ++node) {
+    const uint8_t* p = f.Node(NodeBlock(node), &fault);
+    ASSERT_NE(p, nullptr) << node;
+    EXPECT_EQ(std::memcmp(p, at(node), 1024), 0) << node;
+  }
+  const uint8_t* zeros = f.Node(unwritten, &fault);
+  ASSERT_NE(zeros, nullptr);
+  EXPECT_EQ(std::count(zeros, zeros + 1024, 0), 1024);
+  EXPECT_EQ(f.Node(unwritten + 2, &fault), nullptr);
+  EXPECT_EQ(fault, NodeFault::kOutsideFile);
+  ASSERT_EQ(f.Close(), 0);
+  EXPECT_EQ(svtest::ReadBytes(path_), image);
+
+  // The next file gets the memory of this one; none of its bytes show.
+  const std::vector<uint8_t> other = NodeFile(80, 2);
+  svtest::WriteBytes(path_, other);
+  ASSERT_EQ(f.Open(path_), 0);
+  for (int node = 79; node >= 0; --node) {
+    const uint8_t* p = f.Node(NodeBlock(node), &fault);
+    ASSERT_NE(p, nullptr) << node;
+    EXPECT_EQ(std::memcmp(p, other.data() + 2048 + 1024 * static_cast<size_t>(node), 1024), 0) << node;
+  }
+  ASSERT_EQ(f.Close(), 0);
+  EXPECT_EQ(svtest::ReadBytes(path_), other);
+}
+
+TEST_F(MdxFileTest, ANodeAtAnOddBlockIsReadAndWrittenWhereItLies) {
+  // Only a damaged file points there: into the second half of node 0.
+  std::vector<uint8_t> image = NodeFile(3, 3);
+  svtest::WriteBytes(path_, image);
+  MdxFile f;
+  ASSERT_EQ(f.Open(path_), 0);
+  NodeFault fault;
+  uint8_t* odd = f.MutableNode(5, &fault);
+  ASSERT_NE(odd, nullptr);
+  EXPECT_EQ(std::memcmp(odd, &image[2560], 1024), 0);
+  uint8_t* even = f.MutableNode(6, &fault);
+  ASSERT_NE(even, nullptr);
+  EXPECT_EQ(std::memcmp(even, &image[3072], 1024), 0);
+  odd[0] = 0xA1;
+  odd[1023] = 0xA2;  // overlaps block 6
+  even[0] = 0xB1;
+  ASSERT_EQ(f.Close(), 0);
+  // Written in block order: block 6 covers the end of block 5.
+  image[2560] = 0xA1;
+  image[3072] = 0xB1;
+  EXPECT_EQ(svtest::ReadBytes(path_), image);
+}
+
 // --- One tag's tree ---
 
 class VectorKeys : public KeySource {
