@@ -325,12 +325,14 @@ void Go(int32_t n) {
   WorkArea* ap = Require("GO()");
   if (ap == nullptr) return;
   WorkArea& a = *ap;
-  std::string report = "Invalid record number = " + std::to_string(n) + " Database " +
-                       Quoted(a.file_name) + " [GO]";
+  auto report = [&a, n] {
+    ReportError(212, "Invalid record number = " + std::to_string(n) + " Database " +
+                         Quoted(a.file_name) + " [GO]");
+  };
   if (a.record_count == 0) {
     a.eof = a.bof = true;
     BlankBuffers(a);
-    ReportError(212, report);
+    report();
     return;
   }
   if (n >= 1 && n <= a.record_count) {
@@ -341,7 +343,7 @@ void Go(int32_t n) {
   }
   a.current = a.record_count + 1;
   a.eof = true;
-  ReportError(212, report);
+  report();
 }
 
 bool dEOF() {
