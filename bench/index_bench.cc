@@ -11,6 +11,7 @@
 #include "engine/error.h"
 #include "engine/index.h"
 #include "engine/work_area.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -39,25 +40,6 @@ const char* kCompanies[] = {"MADEIRA", "ISACORD", "OSTRA", "SULKY", "DMC", "ANCH
                             "EXQUISITE", "METTLER", "COATS", "GUETERMANN", "YENMET", "KINGSTAR", "ARIADNA"};
 const char* kTypes[] = {"RAYON", "POLY", "COTTON", "METALLIC"};
 
-std::string BenchDir() {
-  static std::string dir = [] {
-    char tmpl[] = "/tmp/svindexbench.XXXXXX";
-    return std::string(mkdtemp(tmpl));
-  }();
-  return dir;
-}
-
-void Start() {
-  static bool started = false;
-  if (!started) {
-    EngineStartup();
-    started = true;
-  }
-  CloseAllAreas();
-  Select(1);
-  Switches().oem_language = true;
-  Switches().hide_deleted = true;
-}
 
 // A thread as a chart would list it: the colour numbers of a company repeat
 // across its thread types.
@@ -73,8 +55,8 @@ void FillRecord(std::mt19937& rng) {
 }
 
 std::string MakeSynthetic(const std::string& file) {
-  Start();
-  std::string name = BenchDir() + "/" + file;
+  svbench::Start();
+  std::string name = svbench::BenchDir() + "/" + file;
   CreateDBF(name, kMaster);
   Use(name + " EXCLUSIVE");
   std::mt19937 rng(1);
@@ -98,7 +80,7 @@ std::string MasterTable() {
 
 // A private copy of a table, so that changes do not reach the next run.
 std::string CopyOf(const std::string& name, const std::string& copy) {
-  std::string target = BenchDir() + "/" + copy;
+  std::string target = svbench::BenchDir() + "/" + copy;
   std::string command = "cp '" + name + "' '" + target + "'";
   if (std::system(command.c_str()) != 0) return std::string();
   return target;
@@ -109,7 +91,7 @@ void Build(benchmark::State& state, const std::string& table, const std::vector<
     state.SkipWithError("table not built");
     return;
   }
-  Start();
+  svbench::Start();
   const std::string name = CopyOf(table, "build.svx");
   Use(name + " EXCLUSIVE");
   for (auto _ : state) {
@@ -134,7 +116,7 @@ bool OpenIndexed(benchmark::State& state, const std::string& table, const std::s
     state.SkipWithError("table not built");
     return false;
   }
-  Start();
+  svbench::Start();
   const std::string name = CopyOf(table, copy);
   Use(name + " EXCLUSIVE");
   if (!MakeIndex(kMasterTags, "") || !SetIndexTo("")) {

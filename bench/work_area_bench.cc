@@ -8,6 +8,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/work_area.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -21,25 +22,6 @@ const std::vector<DbfFieldSpec> kMaster = {
     {"t_blue", 'N', 3, 0},
 };
 
-std::string BenchDir() {
-  static std::string dir = [] {
-    char tmpl[] = "/tmp/svbench.XXXXXX";
-    return std::string(mkdtemp(tmpl));
-  }();
-  return dir;
-}
-
-void Start() {
-  static bool started = false;
-  if (!started) {
-    EngineStartup();
-    started = true;
-  }
-  CloseAllAreas();
-  Select(1);
-  Switches().oem_language = true;
-  Switches().hide_deleted = true;
-}
 
 void FillRecord(int i) {
   WorkArea& a = *CurrentArea();
@@ -54,8 +36,8 @@ void FillRecord(int i) {
 }
 
 std::string MakeSynthetic(const std::string& file, int records) {
-  Start();
-  std::string name = BenchDir() + "/" + file;
+  svbench::Start();
+  std::string name = svbench::BenchDir() + "/" + file;
   CreateDBF(name, kMaster);
   Use(name);
   for (int i = 0; i < records; ++i) {
@@ -81,7 +63,7 @@ void Walk(benchmark::State& state, const std::string& name) {
     state.SkipWithError("table not built");
     return;
   }
-  Start();
+  svbench::Start();
   Use(name);
   int64_t records = 0;
   for (auto _ : state) {
@@ -96,8 +78,8 @@ void BM_WalkSynthetic(benchmark::State& state) { Walk(state, SyntheticTable()); 
 void BM_WalkMaster(benchmark::State& state) { Walk(state, MasterTable()); }
 
 void BM_Append(benchmark::State& state) {
-  Start();
-  std::string name = BenchDir() + "/append.svx";
+  svbench::Start();
+  std::string name = svbench::BenchDir() + "/append.svx";
   for (auto _ : state) {
     state.PauseTiming();
     CreateDBF(name, kMaster);
@@ -115,7 +97,7 @@ void BM_Append(benchmark::State& state) {
 }
 
 void BM_ReplaceAll(benchmark::State& state) {
-  Start();
+  svbench::Start();
   Use(SyntheticTable());
   int64_t records = 0;
   for (auto _ : state) {
@@ -131,7 +113,7 @@ void BM_ReplaceAll(benchmark::State& state) {
 }
 
 void BM_PackEverySecondDeleted(benchmark::State& state) {
-  Start();
+  svbench::Start();
   for (auto _ : state) {
     state.PauseTiming();
     std::string name = MakeSynthetic("pack.svx", kSynthetic);

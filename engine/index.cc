@@ -109,7 +109,8 @@ KeySource::Result KeyOfBuffers(WorkArea& a, OpenTag& t, uint8_t* out) {
 
 namespace {
 
-// Keys of the records on file, read one by one into the area's buffers.
+// Keys of the records on file, read one by one into the area's buffers (for the
+// build and for the check).
 class RecordKeys : public KeySource {
  public:
   RecordKeys(WorkArea& a, OpenTag& t) : a_(a), t_(t) {}
@@ -824,20 +825,6 @@ void CloseIndex(WorkArea& a) {
 
 namespace {
 
-// Keys of records read for the check.
-class AreaKeys : public KeySource {
- public:
-  AreaKeys(WorkArea& a, OpenTag& t) : a_(a), t_(t) {}
-  Result KeyOf(int32_t record, uint8_t* out) override {
-    if (!GetDbfRecord(a_, record)) return kFailed;
-    ScatterRecord(a_);
-    return KeyOfBuffers(a_, t_, out);
-  }
-
- private:
-  WorkArea& a_;
-  OpenTag& t_;
-};
 
 }  // namespace
 
@@ -853,7 +840,7 @@ bool CheckIndexStructure(WorkArea& area, std::vector<std::string>* problems) {
   for (OpenTag& t : area.index->tags) {
     std::vector<LeafEntry> entries;
     if (!CheckTagTree(area.index->file, *t.tag, problems, &entries)) ok = false;
-    AreaKeys keys(area, t);
+    RecordKeys keys(area, t);
     if (!CheckTagKeys(*t.tag, entries, keys, area.record_count, problems)) ok = false;
   }
   area.record = record;
