@@ -16,7 +16,6 @@ IndexHooks& IdxHooks() {
 }
 
 void InstallModuleHooks() {
-  // The expression and index modules add their installers here.
   InstallExpressionHooks();
   InstallIndexHooks();
 }
