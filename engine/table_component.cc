@@ -663,7 +663,13 @@ bool TTzDbf::Open() {
   if (!OpenArea(command, AutoFixRecCount)) return false;
   OpenProductionIndex();
   DataSet().ClearFieldDefs();
-  BuildWindowFields();
+  try {
+    BuildWindowFields();
+  } catch (const ETableError&) {
+    // The window that owns the table is not created; neither is the table left open.
+    CloseArea();
+    throw;
+  }
   DataSet().Open();
   return true;
 }

@@ -201,6 +201,33 @@ TEST_F(TableComponentTest, NamesMustBeGivenAndUniqueInTheirFirstTenCharacters) {
   EXPECT_EQ(b.Name(), "manthread2");
 }
 
+TEST_F(TableComponentTest, FieldNamesViewsCannotUseRaiseTheEngineException) {
+  struct Case {
+    std::vector<DbfFieldSpec> fields;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{{"a-b", 'C', 3, 0}}, "Invalid field name 'a-b'"},
+      {{{"1st", 'C', 3, 0}}, "Invalid field name '1st'"},
+      {{{"x", 'C', 3, 0}, {"X", 'N', 3, 0}}, "Duplicate field name 'x'"},
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    std::string file = dir_.File("odd" + std::to_string(i++) + ".dbf");
+    ASSERT_TRUE(CreateDBF(file, c.fields));
+    TTzDbf t("odd");
+    t.SetDbfFileName(file);
+    try {
+      t.SetActive(true);
+      ADD_FAILURE() << c.text;
+    } catch (const ETableError& e) {
+      EXPECT_EQ(e.what(), c.text);
+    }
+    EXPECT_FALSE(t.IsOpen()) << "nothing is left half open";
+    EXPECT_EQ(CurrentArea(), nullptr);
+  }
+}
+
 TEST_F(TableComponentTest, ActiveIsRememberedUntilLoaded) {
   TTzDbf t("late");
   t.DbfFields = kStashFields;
