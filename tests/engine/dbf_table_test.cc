@@ -162,11 +162,11 @@ TEST_F(DbfTableTest, GatherCutsTextsAndFillsNumbersThatDoNotFitWithAsterisks) {
 TEST_F(DbfTableTest, FieldsOfEveryWidthKeepTheirOwnBytes) {
   // Widths around the word size, where copies of field bytes change method.
   const int widths[] = {1, 7, 8, 9, 15, 16, 17, 100, 254};
-  std::vector<DbfFieldSpec> specs;
-  for (int w : widths) specs.push_back({"c" + std::to_string(w), 'C', w, 0});
-  for (int w : {1, 9, 19}) specs.push_back({"n" + std::to_string(w), 'N', w, 0});
+  std::vector<DbfFieldSpec> field_defs;
+  for (int w : widths) field_defs.push_back({"c" + std::to_string(w), 'C', w, 0});
+  for (int w : {1, 9, 19}) field_defs.push_back({"n" + std::to_string(w), 'N', w, 0});
   std::string name = dir_.File("w.dbf");
-  ASSERT_TRUE(CreateDBF(name, specs));
+  ASSERT_TRUE(CreateDBF(name, field_defs));
   DbfTable t;
   ASSERT_TRUE(OpenDbf(t, name, false));
   auto stored = [&t](int n) {

@@ -11,6 +11,7 @@
 #include "engine/index_check.h"
 #include "engine/work_area.h"
 #include "testlib/error_capture.h"
+#include "testlib/engine_fixture.h"
 #include "testlib/temp_dir.h"
 
 namespace sv {
@@ -82,19 +83,14 @@ struct ModelTag {
   }
 };
 
-class IndexModelTest : public ::testing::Test {
+class IndexModelTest : public svtest::EngineTest {
  protected:
   void SetUp() override {
-    CloseAllAreas();
-    Select(1);
-    Switches().hide_deleted = true;
-    Switches().oem_language = true;
+    EngineTest::SetUp();
     SetDateForm(DateForm{0, true});
   }
   void TearDown() override {
-    CloseAllAreas();
-    Switches().hide_deleted = false;
-    Switches().oem_language = false;
+    EngineTest::TearDown();
     SetDateForm(DateForm{0, false});
   }
   svtest::TempDir dir_;

@@ -18,6 +18,7 @@
 #include "engine/work_area.h"
 #include "support/codepage.h"
 #include "testlib/error_capture.h"
+#include "testlib/engine_fixture.h"
 #include "testlib/temp_dir.h"
 
 namespace sv {
@@ -54,20 +55,14 @@ void SetFields(const Thread& t) {
   fv::SetText(a, 5, t.name);
 }
 
-class IndexTest : public ::testing::Test {
+class IndexTest : public svtest::EngineTest {
  protected:
   void SetUp() override {
-    CloseAllAreas();
-    Select(1);
-    Switches().hide_deleted = true;
-    Switches().oem_language = true;
+    EngineTest::SetUp();
     SetDateForm(DateForm{0, true});
   }
   void TearDown() override {
-    CloseAllAreas();
-    Select(1);
-    Switches().hide_deleted = false;
-    Switches().oem_language = false;
+    EngineTest::TearDown();
     SetDateForm(DateForm{0, false});
   }
 

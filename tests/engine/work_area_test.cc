@@ -13,6 +13,7 @@
 #include "engine/engine_state.h"
 #include "engine/error.h"
 #include "testlib/error_capture.h"
+#include "testlib/engine_fixture.h"
 #include "testlib/temp_dir.h"
 
 namespace sv {
@@ -25,21 +26,11 @@ using svtest::TempDir;
 const std::vector<DbfFieldSpec> kStash = {
     {"m_company", 'C', 12, 0}, {"m_color", 'C', 8, 0}, {"m_onhand", 'N', 4, 0}};
 
-class WorkAreaTest : public ::testing::Test {
+class WorkAreaTest : public svtest::EngineTest {
  protected:
   void SetUp() override {
-    CloseAllAreas();
-    Select(1);
-    Switches().hide_deleted = true;
-    Switches().oem_language = true;
-    Switches().fix_rec_count = false;
+    EngineTest::SetUp();
     SetDateForm(DateForm{0, false});
-  }
-  void TearDown() override {
-    CloseAllAreas();
-    Select(1);
-    Switches().hide_deleted = false;
-    Switches().oem_language = false;
   }
 
   // A stash table with records "C<n>" / n, the listed ones deleted.
