@@ -8,22 +8,9 @@
 #include "engine/expression.h"
 #include "expr_fixture.h"
 
-namespace {
-long g_allocations = 0;
-}
+#include "testlib/counting_new.h"
 
-// Kept out of line: inlined into a caller, the compiler pairs the malloc
-// and free it sees and warns of a mismatch.
-[[gnu::noinline]] void* operator new(std::size_t n) {
-  ++g_allocations;
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t n) { return operator new(n); }
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+using svtest::g_allocations;
 
 namespace sv {
 namespace {
